@@ -1,0 +1,23 @@
+# Warnings are errors on the project's own code only; third-party headers come in as SYSTEM.
+function(orvane_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+endfunction()
+
+# Sources of a folder, found again at build time so that new files need no list edits.
+function(orvane_glob out)
+  file(GLOB_RECURSE _files CONFIGURE_DEPENDS ${ARGN})
+  set(${out} ${_files} PARENT_SCOPE)
+endfunction()
+
+# Embeds a resource file into a generated source; the bytes are reachable as
+# orvane::resources::SYMBOL (a std::string_view).
+function(orvane_embed out_var symbol input)
+  set(_out ${CMAKE_CURRENT_BINARY_DIR}/embedded/${symbol}.cpp)
+  add_custom_command(
+    OUTPUT ${_out}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${input} -DOUTPUT=${_out} -DSYMBOL=${symbol} -P ${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake
+    DEPENDS ${input} ${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake
+    COMMENT "Embedding ${input}"
+    VERBATIM)
+  set(${out_var} ${${out_var}} ${_out} PARENT_SCOPE)
+endfunction()

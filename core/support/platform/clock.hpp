@@ -1,0 +1,19 @@
+#pragma once
+
+#include <chrono>
+
+namespace orvane {
+
+// Wall-clock time. Safe to call from any thread.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual std::chrono::system_clock::time_point now() const = 0;
+};
+
+class SystemClock final : public Clock {
+ public:
+  std::chrono::system_clock::time_point now() const override { return std::chrono::system_clock::now(); }
+};
+
+}  // namespace orvane
