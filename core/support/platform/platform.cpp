@@ -1,6 +1,6 @@
 #include "core/support/platform/platform.hpp"
 
-#include <atomic>
+#include <mutex>
 
 #include "core/support/platform/memory_key_value_store.hpp"
 
@@ -15,18 +15,29 @@ std::shared_ptr<const Platform> makeBarePlatform() {
   return p;
 }
 
-// Atomic so that a worker reading `current()` never races the installer.
-std::atomic<std::shared_ptr<const Platform>>& slot() {
-  static std::atomic<std::shared_ptr<const Platform>> s{makeBarePlatform()};
+// A mutex rather than std::atomic<std::shared_ptr>: libstdc++ 12's version of the
+// latter is reported as racy by ThreadSanitizer.
+struct Slot {
+  std::mutex mutex;
+  std::shared_ptr<const Platform> platform = makeBarePlatform();
+};
+
+Slot& slot() {
+  static Slot s;
   return s;
 }
 
 }  // namespace
 
-std::shared_ptr<const Platform> Platform::current() { return slot().load(); }
+std::shared_ptr<const Platform> Platform::current() {
+  std::lock_guard lock(slot().mutex);
+  return slot().platform;
+}
 
 void Platform::install(std::shared_ptr<const Platform> platform) {
-  slot().store(platform ? std::move(platform) : makeBarePlatform());
+  auto fresh = platform ? std::move(platform) : makeBarePlatform();
+  std::lock_guard lock(slot().mutex);
+  slot().platform.swap(fresh);
 }
 
 }  // namespace orvane

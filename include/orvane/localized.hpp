@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace orvane {
+
+// The user-visible text for `key` in the current language, else in English, else
+// the key itself. Callable from any thread.
+std::string localized(std::string_view key);
+
+}  // namespace orvane
