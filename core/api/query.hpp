@@ -1,0 +1,44 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/support/result.hpp"
+
+namespace orvane {
+
+// One query parameter; an absent value is written as the bare name, without '='.
+struct QueryItem {
+  std::string name;
+  std::optional<std::string> value;
+};
+
+// Percent-encodes every byte except A-Z a-z 0-9 - . _ ~ (upper-case hex), so that
+// '+', '&', '=' and '#' in a value reach the server as the text the host gave.
+std::string percentEncode(std::string_view text);
+
+// name=value pairs joined by '&', each side percent-encoded.
+std::string encodeQuery(const std::vector<QueryItem>& items);
+
+// An http or https URL split into the parts the request builder touches.
+// Strict on purpose: a base URL comes from the host, and a typo should fail the
+// request with a reason rather than reach the network half-parsed.
+struct BaseUrl {
+  std::string scheme;     // "http" or "https", lower case
+  std::string authority;  // host with an optional ":port"
+  std::string path;       // may be empty
+  std::optional<std::string> query;
+
+  static Result<BaseUrl> parse(std::string_view text);
+
+  // The full text with the query replaced (an absent query drops the base's own)
+  // and `appendPath` appended to the path as text. The fragment is never kept:
+  // it is not sent to a server anyway.
+  std::string with(std::string_view appendPath, const std::optional<std::string>& newQuery) const;
+  // The text as parsed, query included.
+  std::string text() const;
+};
+
+}  // namespace orvane
