@@ -1,0 +1,466 @@
+#include "platform/curl/curl_http_session.hpp"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "orvane/log.hpp"
+
+namespace orvane {
+
+namespace {
+
+using Completion = std::function<void(Result<HttpResponse>)>;
+
+CURLcode globalInit() {
+  static std::once_flag once;
+  static CURLcode result = CURLE_OK;
+  std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
+  return result;
+}
+
+Error cancelledError() {
+  return Error::make(Error::Kind::cancelled, "Request cancelled: the HTTP session shut down");
+}
+
+bool iequals(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+std::string_view trim(std::string_view s) {
+  const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!s.empty() && space(s.front())) s.remove_prefix(1);
+  while (!s.empty() && space(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// A header that smuggles a line break would let a value inject further headers.
+bool validHeaderName(std::string_view name) {
+  if (name.empty()) return false;
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u <= 0x20 || u == 0x7f || c == ':';
+  });
+}
+
+bool validHeaderValue(std::string_view value) {
+  return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+struct Pending {
+  HttpRequest request;
+  Completion completion;
+};
+
+// One request on its way: owns the easy handle and everything curl points into.
+struct Transfer {
+  Pending pending;
+  CURL* easy = nullptr;
+  curl_slist* headerList = nullptr;
+  HttpResponse response;
+  std::size_t limit = 0;
+  bool tooLarge = false;
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+
+  Transfer() = default;
+  Transfer(const Transfer&) = delete;
+  Transfer& operator=(const Transfer&) = delete;
+  ~Transfer() {
+    if (easy) curl_easy_cleanup(easy);
+    curl_slist_free_all(headerList);
+  }
+};
+
+// Callbacks run inside C code: nothing may throw out of them.
+size_t onBody(char* data, size_t size, size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  const size_t n = size * count;
+  if (n > t->limit - t->response.body.size()) {
+    t->tooLarge = true;
+    return 0;
+  }
+  try {
+    t->response.body.append(data, n);
+  } catch (...) {
+    t->tooLarge = true;
+    return 0;
+  }
+  return n;
+}
+
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  const size_t n = size * count;
+  try {
+    std::string_view line(data, n);
+    auto& headers = t->response.headers;
+    // Each status line starts a new response (redirect, 100 Continue, proxy CONNECT);
+    // only the last one's headers are kept.
+    if (line.starts_with("HTTP/")) {
+      headers.clear();
+      return n;
+    }
+    if (trim(line).empty()) return n;
+    if (line.front() == ' ' || line.front() == '\t') {  // obsolete line folding
+      if (!headers.empty()) {
+        headers.back().second += ' ';
+        headers.back().second += trim(line);
+      }
+      return n;
+    }
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos) return n;
+    headers.emplace_back(std::string(trim(line.substr(0, colon))), std::string(trim(line.substr(colon + 1))));
+  } catch (...) {
+    return 0;
+  }
+  return n;
+}
+
+std::string describe(CURLcode code, const char* errorBuffer) {
+  std::string text = curl_easy_strerror(code);
+  std::string_view detail = trim(errorBuffer);
+  if (!detail.empty() && detail != text) {
+    text += ": ";
+    text += detail;
+  }
+  return text;
+}
+
+Error::Kind kindFor(CURLcode code) {
+  switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+      return Error::Kind::timeout;
+    case CURLE_URL_MALFORMAT:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      return Error::Kind::invalidUrl;
+    default:
+      return Error::Kind::network;
+  }
+}
+
+bool declaresBody(const HttpRequest& request, const HttpResponse& response) {
+  if (iequals(request.method, "HEAD")) return false;
+  if (response.status < 200 || response.status == 204 || response.status == 304) return false;
+  return std::any_of(response.headers.begin(), response.headers.end(), [](const auto& header) {
+    return iequals(header.first, "Content-Length") || iequals(header.first, "Transfer-Encoding");
+  });
+}
+
+}  // namespace
+
+// The state shared by the session and its thread. The thread keeps its own reference,
+// so a worker that outlives the session (destroyed from its own completion, or a
+// shutdown that timed out) never touches freed memory.
+class CurlHttpSession::Worker {
+ public:
+  explicit Worker(const Options& options) : options_(options) {
+    if (globalInit() != CURLE_OK) return;
+    multi_ = curl_multi_init();
+    if (multi_) curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, options_.maxConnectionsPerHost);
+  }
+
+  ~Worker() {
+    if (multi_) curl_multi_cleanup(multi_);
+  }
+
+  Worker(const Worker&) = delete;
+  Worker& operator=(const Worker&) = delete;
+
+  bool usable() const { return multi_ != nullptr; }
+
+  // False once shutdown began; the pending request is then left to the caller.
+  bool enqueue(Pending& pending) {
+    std::lock_guard lock(mutex_);
+    if (stopping_) return false;
+    queue_.push_back(std::move(pending));
+    curl_multi_wakeup(multi_);
+    return true;
+  }
+
+  void requestStop() {
+    std::lock_guard lock(mutex_);
+    if (stopping_) return;
+    stopping_ = true;
+    if (multi_) curl_multi_wakeup(multi_);
+  }
+
+  bool waitFinished(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return finishedChanged_.wait_for(lock, timeout, [this] { return finished_; });
+  }
+
+  // After a timed-out shutdown nothing more is delivered: the session is gone.
+  void abandon() { abandoned_ = true; }
+
+  void run() {
+    if (usable()) loop();
+    shutdown();
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    finishedChanged_.notify_all();
+  }
+
+  // Cancels everything not yet completed. Worker thread only; safe to repeat.
+  void shutdown() {
+    std::vector<std::unique_ptr<Transfer>> live;
+    for (auto& [easy, transfer] : transfers_) {
+      curl_multi_remove_handle(multi_, easy);
+      live.push_back(std::move(transfer));
+    }
+    transfers_.clear();
+    std::deque<Pending> rest;
+    rest.swap(starting_);
+    {
+      std::lock_guard lock(mutex_);
+      std::move(queue_.begin(), queue_.end(), std::back_inserter(rest));
+      queue_.clear();
+    }
+    for (auto& transfer : live) deliver(transfer->pending.completion, cancelledError());
+    for (auto& pending : rest) deliver(pending.completion, cancelledError());
+  }
+
+ private:
+  void loop() {
+    for (;;) {
+      {
+        std::lock_guard lock(mutex_);
+        if (stopping_) return;
+        std::move(queue_.begin(), queue_.end(), std::back_inserter(starting_));
+        queue_.clear();
+      }
+      // One at a time: a completion may shut the session down in between.
+      while (!starting_.empty()) {
+        Pending pending = std::move(starting_.front());
+        starting_.pop_front();
+        start(std::move(pending));
+      }
+      int running = 0;
+      const CURLMcode performed = curl_multi_perform(multi_, &running);
+      if (performed != CURLM_OK) failAll(performed);
+      collectFinished();
+      curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+    }
+  }
+
+  void start(Pending pending) {
+    auto transfer = std::make_unique<Transfer>();
+    transfer->pending = std::move(pending);
+    if (auto error = configure(*transfer)) {
+      deliver(transfer->pending.completion, std::move(*error));
+      return;
+    }
+    const CURLMcode added = curl_multi_add_handle(multi_, transfer->easy);
+    if (added != CURLM_OK) {
+      deliver(transfer->pending.completion,
+              Error::make(Error::Kind::network, curl_multi_strerror(added), static_cast<int>(added)));
+      return;
+    }
+    CURL* easy = transfer->easy;
+    transfers_.emplace(easy, std::move(transfer));
+  }
+
+  std::optional<Error> configure(Transfer& t) {
+    const HttpRequest& request = t.pending.request;
+    const std::string& method = request.method;
+    if (method.empty() || !validHeaderName(method)) {
+      return Error::make(Error::Kind::encoding, "Invalid HTTP method \"" + method + "\"");
+    }
+    bool hasExpect = false;
+    for (const auto& [name, value] : request.headers) {
+      if (!validHeaderName(name) || !validHeaderValue(value)) {
+        return Error::make(Error::Kind::encoding, "Invalid HTTP header \"" + name + "\"");
+      }
+      hasExpect = hasExpect || iequals(name, "Expect");
+      // "Name;" is curl's way of sending a header with an empty value.
+      const std::string line = value.empty() ? name + ";" : name + ": " + value;
+      curl_slist* next = curl_slist_append(t.headerList, line.c_str());
+      if (!next) return Error::make(Error::Kind::network, "Out of memory building the request headers");
+      t.headerList = next;
+    }
+    // Without this curl waits for a 100 Continue before a large body.
+    if (!hasExpect) {
+      curl_slist* next = curl_slist_append(t.headerList, "Expect:");
+      if (!next) return Error::make(Error::Kind::network, "Out of memory building the request headers");
+      t.headerList = next;
+    }
+
+    t.easy = curl_easy_init();
+    if (!t.easy) return Error::make(Error::Kind::network, "Could not create an HTTP transfer");
+    t.limit = options_.maxResponseBytes;
+
+    const long timeoutMs = std::max<long>(1, static_cast<long>(request.timeout.count()));
+    const long connectMs =
+        std::min(timeoutMs, std::max<long>(1, static_cast<long>(options_.connectTimeout.count())));
+
+    CURLcode rc = CURLE_OK;
+    const auto set = [&](CURLoption option, auto value) {
+      if (rc == CURLE_OK) rc = curl_easy_setopt(t.easy, option, value);
+    };
+    set(CURLOPT_URL, request.url.c_str());
+    set(CURLOPT_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_ERRORBUFFER, t.errorBuffer);
+    set(CURLOPT_WRITEFUNCTION, &onBody);
+    set(CURLOPT_WRITEDATA, static_cast<void*>(&t));
+    set(CURLOPT_HEADERFUNCTION, &onHeader);
+    set(CURLOPT_HEADERDATA, static_cast<void*>(&t));
+    set(CURLOPT_ACCEPT_ENCODING, "");
+    set(CURLOPT_FOLLOWLOCATION, 1L);
+    set(CURLOPT_MAXREDIRS, options_.maxRedirects);
+    set(CURLOPT_TIMEOUT_MS, timeoutMs);
+    set(CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+    set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options_.maxResponseBytes));
+    set(CURLOPT_HTTPHEADER, t.headerList);
+
+    const bool withBody = method == "POST" || !request.body.empty();
+    if (withBody) {
+      // The body lives in the transfer as long as curl reads it; NUL bytes are fine.
+      set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+      set(CURLOPT_POSTFIELDS, request.body.data());
+      if (method != "POST") set(CURLOPT_CUSTOMREQUEST, method.c_str());
+    } else if (method == "GET") {
+      set(CURLOPT_HTTPGET, 1L);
+    } else if (method == "HEAD") {
+      set(CURLOPT_NOBODY, 1L);
+    } else {
+      set(CURLOPT_CUSTOMREQUEST, method.c_str());
+    }
+    if (rc != CURLE_OK) return Error::make(kindFor(rc), describe(rc, t.errorBuffer), static_cast<int>(rc));
+    return std::nullopt;
+  }
+
+  void collectFinished() {
+    int left = 0;
+    // One message at a time: a completion may shut the session down, which empties
+    // both the transfers and curl's message queue.
+    while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+      if (message->msg != CURLMSG_DONE) continue;
+      CURL* easy = message->easy_handle;
+      const CURLcode code = message->data.result;
+      auto found = transfers_.find(easy);
+      if (found == transfers_.end()) continue;
+      std::unique_ptr<Transfer> transfer = std::move(found->second);
+      transfers_.erase(found);
+      curl_multi_remove_handle(multi_, easy);
+      Result<HttpResponse> result = outcome(*transfer, code);
+      deliver(transfer->pending.completion, std::move(result));
+    }
+  }
+
+  Result<HttpResponse> outcome(Transfer& t, CURLcode code) const {
+    if (code == CURLE_OK) {
+      long status = 0;
+      curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
+      t.response.status = static_cast<int>(status);
+      t.response.hasBody = !t.response.body.empty() || declaresBody(t.pending.request, t.response);
+      return std::move(t.response);
+    }
+    if (t.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+      return Error::make(Error::Kind::network,
+                         "Response body exceeds the limit of " + std::to_string(options_.maxResponseBytes) +
+                             " bytes (" + describe(code, t.errorBuffer) + ")",
+                         static_cast<int>(code));
+    }
+    return Error::make(kindFor(code), describe(code, t.errorBuffer), static_cast<int>(code));
+  }
+
+  void failAll(CURLMcode code) {
+    std::vector<std::unique_ptr<Transfer>> failed;
+    for (auto& [easy, transfer] : transfers_) {
+      curl_multi_remove_handle(multi_, easy);
+      failed.push_back(std::move(transfer));
+    }
+    transfers_.clear();
+    for (auto& transfer : failed) {
+      deliver(transfer->pending.completion,
+              Error::make(Error::Kind::network, curl_multi_strerror(code), static_cast<int>(code)));
+    }
+  }
+
+  void deliver(Completion& completion, Result<HttpResponse> result) {
+    if (!completion || abandoned_) return;
+    // A throwing completion must not take the worker, and with it the host, down.
+    try {
+      completion(std::move(result));
+    } catch (const std::exception& e) {
+      Log::log("CurlHttpSession completion threw:", {e.what()}, Log::Level::error());
+    } catch (...) {
+      Log::log("CurlHttpSession completion threw", Log::Level::error());
+    }
+    completion = nullptr;
+  }
+
+  const Options options_;
+  CURLM* multi_ = nullptr;
+  std::atomic<bool> abandoned_{false};
+
+  std::mutex mutex_;
+  std::condition_variable finishedChanged_;
+  std::deque<Pending> queue_;  // guarded by mutex_
+  bool stopping_ = false;      // guarded by mutex_
+  bool finished_ = false;      // guarded by mutex_
+
+  // Worker thread only.
+  std::deque<Pending> starting_;
+  std::unordered_map<CURL*, std::unique_ptr<Transfer>> transfers_;
+};
+
+CurlHttpSession::CurlHttpSession() : CurlHttpSession(Options{}) {}
+
+CurlHttpSession::CurlHttpSession(Options options)
+    : options_(options), worker_(std::make_shared<Worker>(options_)) {
+  thread_ = std::thread([worker = worker_] { worker->run(); });
+}
+
+CurlHttpSession::~CurlHttpSession() {
+  worker_->requestStop();
+  if (thread_.get_id() == std::this_thread::get_id()) {
+    // Destroyed from one of its own completions: joining would deadlock. Cancel the
+    // rest now, before returning; the thread ends once that completion returns.
+    worker_->shutdown();
+    thread_.detach();
+    return;
+  }
+  if (worker_->waitFinished(options_.shutdownTimeout)) {
+    thread_.join();
+    return;
+  }
+  worker_->abandon();
+  Log::log("CurlHttpSession: a completion did not return in time at shutdown; the worker is left behind",
+           Log::Level::error());
+  thread_.detach();
+}
+
+void CurlHttpSession::send(HttpRequest request, std::function<void(Result<HttpResponse>)> completion) {
+  Pending pending{std::move(request), std::move(completion)};
+  if (!worker_->usable()) {
+    if (pending.completion) {
+      pending.completion(Error::make(Error::Kind::network, "The HTTP transport could not be initialised"));
+    }
+    return;
+  }
+  if (worker_->enqueue(pending)) return;
+  if (pending.completion) pending.completion(cancelledError());
+}
+
+std::shared_ptr<HttpSession> makeCurlHttpSession(CurlHttpSession::Options options) {
+  return std::make_shared<CurlHttpSession>(options);
+}
+
+}  // namespace orvane
