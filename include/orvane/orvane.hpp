@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QColor>
+#include <cstdint>
+#include <string>
+
+#include "orvane/export.hpp"
+
+namespace orvane {
+
+// The one object a host calls: it names the host and its user and chooses the
+// wall's options. Every setter writes one persisted setting, unchanged and
+// unchecked; the screens and requests read the settings when they run. Only the
+// colours and the debug switch live in memory. Setters are safe from any thread.
+class ORVANE_EXPORT Orvane {
+ public:
+  static constexpr int TYPE_LIST_NATIVE = 1;
+  static constexpr int TYPE_LIST_ICON = 2;
+  static constexpr const char* TYPE_GENDER_UNKNOWN = "0";
+  static constexpr const char* TYPE_GENDER_MAN = "1";
+  static constexpr const char* TYPE_GENDER_WOMAN = "2";
+  static constexpr int TYPE_BENEFITS_DISPLAY_POPUP = 0;
+  static constexpr int TYPE_BENEFITS_DISPLAY_LIST_TOP = 1;
+
+  // Created on first use, which also installs the desktop platform unless one
+  // (a test's) is installed already. Create the QApplication first.
+  static Orvane& shared();
+
+  // Writes the media key, the media channel key and the user id, in that order, then
+  // makes tracking-authorisation use default to on for this process.
+  void initialize(const std::string& mkey, const std::string& mckey, const std::string& userId);
+  void setMainTitle(const std::string& mainTitle);
+  void setListType(std::int64_t listType);
+  // Logging only; off again at every launch.
+  void setDebugEnabled(bool enabled);
+  void setAge(std::int64_t age);
+  void setGender(const std::string& gender);
+  void setBenefitsType(std::int64_t benefitsType);
+  void setCopyRightVisibility(bool visibility);
+  void setTrackingUsage(bool use);
+
+  // Theme colours, read by the screens when they load; set them on the GUI thread.
+  QColor orvaneColorPrimary = QColor::fromRgbF(1.0f, 92 / 255.0f, 90 / 255.0f, 1.0f);
+  QColor orvaneColorDisable = QColor::fromRgbF(160 / 255.0f, 160 / 255.0f, 160 / 255.0f, 1.0f);
+
+  Orvane(const Orvane&) = delete;
+  Orvane& operator=(const Orvane&) = delete;
+
+ private:
+  Orvane();
+};
+
+}  // namespace orvane

@@ -1,0 +1,50 @@
+#include "platform/qt/qt_platform.hpp"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <mutex>
+
+#include "core/support/localization.hpp"
+#include "platform/curl/curl_http_session.hpp"
+#include "platform/qt/qt_advertising_id.hpp"
+#include "platform/qt/qt_device_info.hpp"
+#include "platform/qt/qt_image_codec.hpp"
+#include "platform/qt/qt_key_value_store.hpp"
+#include "platform/qt/qt_main_queue.hpp"
+#include "platform/qt/qt_tracking_authorization.hpp"
+#include "platform/qt/qt_url_opener.hpp"
+#include "platform/qt/syslog_log_sink.hpp"
+
+namespace orvane::qt {
+
+std::shared_ptr<Platform> QtPlatform::make() {
+  if (!QCoreApplication::instance()) return nullptr;
+  auto p = std::make_shared<Platform>();
+  p->store = std::make_shared<QtKeyValueStore>();
+  p->mainQueue = std::make_shared<QtMainQueue>();
+  auto tracking = std::make_shared<QtTrackingAuthorization>(p->store);
+  p->tracking = tracking;
+  p->urlOpener = std::make_shared<QtUrlOpener>(p->mainQueue, tracking);
+  p->advertisingId = std::make_shared<QtAdvertisingId>(p->store);
+  p->device = std::make_shared<QtDeviceInfo>(p->store);
+  p->clock = std::make_shared<SystemClock>();
+  p->logSink = std::make_shared<SyslogLogSink>();
+  p->http = makeCurlHttpSession();
+  p->imageCodec = std::make_shared<QtImageCodec>();
+  return p;
+}
+
+bool QtPlatform::install() {
+  static std::mutex mutex;
+  std::lock_guard lock(mutex);
+  // The bare stand-in has no main queue; any other bundle was installed on purpose
+  // (by an earlier call or by a test) and stays.
+  if (Platform::current()->mainQueue) return true;
+  auto platform = make();
+  if (!platform) return false;
+  Localization::setLanguage(QLocale::system().name().toStdString());
+  Platform::install(std::move(platform));
+  return true;
+}
+
+}  // namespace orvane::qt

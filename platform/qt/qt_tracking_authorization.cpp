@@ -1,0 +1,132 @@
+#include "platform/qt/qt_tracking_authorization.hpp"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QThread>
+
+#include "orvane/localized.hpp"
+
+namespace orvane::qt {
+
+namespace {
+
+QString text(const char* key) { return QString::fromStdString(localized(key)); }
+
+bool onGuiThread() {
+  auto* app = QCoreApplication::instance();
+  return app && QThread::currentThread() == app->thread();
+}
+
+}  // namespace
+
+QtTrackingAuthorization::QtTrackingAuthorization(std::shared_ptr<KeyValueStore> store)
+    : store_(std::move(store)) {}
+
+QtTrackingAuthorization::~QtTrackingAuthorization() {
+  if (dialog_) {
+    dialog_->disconnect();
+    dialog_->deleteLater();
+  }
+  // Nobody may wait forever: whoever still waits learns that nothing was decided.
+  auto waiting = std::move(waiting_);
+  for (auto& completion : waiting) completion(status());
+}
+
+int QtTrackingAuthorization::status() const {
+  const auto v = store_->object(kStatusKey);
+  if (!v) return tracking::notDetermined;
+  const auto* i = std::get_if<std::int64_t>(&*v);
+  if (!i || *i < tracking::notDetermined || *i > tracking::authorized) return tracking::notDetermined;
+  return static_cast<int>(*i);
+}
+
+void QtTrackingAuthorization::requestAuthorization(std::function<void(int status)> completion) {
+  if (!completion) completion = [](int) {};
+  if (!onGuiThread()) {
+    // Widgets live in the GUI thread only.
+    if (auto* app = QCoreApplication::instance()) {
+      QMetaObject::invokeMethod(
+          app,
+          [weak = weak_from_this(), completion = std::move(completion)]() mutable {
+            if (auto self = weak.lock()) {
+              self->requestAuthorization(std::move(completion));
+            } else {
+              completion(tracking::notDetermined);
+            }
+          },
+          Qt::QueuedConnection);
+    } else {
+      completion(status());
+    }
+    return;
+  }
+  const int current = status();
+  if (current != tracking::notDetermined) {
+    completion(current);
+    return;
+  }
+  waiting_.push_back(std::move(completion));
+  showDialog();
+}
+
+QMessageBox* QtTrackingAuthorization::dialog() const { return dialog_.data(); }
+
+void QtTrackingAuthorization::showSettings() {
+  if (!onGuiThread()) return;
+  showDialog();
+}
+
+void QtTrackingAuthorization::showDialog() {
+  if (dialog_) {
+    dialog_->raise();
+    dialog_->activateWindow();
+    return;
+  }
+  auto* box = new QMessageBox();
+  box->setObjectName(kDialogName);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setIcon(QMessageBox::Question);
+  box->setWindowTitle(text("ov_tracking_title"));
+  box->setText(text("ov_tracking_message"));
+  auto* allow = box->addButton(text("ov_tracking_allow"), QMessageBox::AcceptRole);
+  allow->setObjectName(kAllowButtonName);
+  auto* deny = box->addButton(text("ov_tracking_deny"), QMessageBox::RejectRole);
+  deny->setObjectName(kDenyButtonName);
+  // Escape means no; the current answer is the default so that Enter keeps it.
+  box->setEscapeButton(deny);
+  box->setDefaultButton(status() == tracking::authorized ? allow : deny);
+
+  QObject::connect(box, &QMessageBox::finished, box, [this, box, allow, deny] {
+    const auto* clicked = box->clickedButton();
+    if (clicked == allow) {
+      finish(tracking::authorized, true);
+    } else if (clicked == deny) {
+      finish(tracking::denied, true);
+    } else {
+      // Closed without a choice: no tracking this time, ask again next time.
+      finish(status() == tracking::notDetermined ? tracking::denied : status(), false);
+    }
+  });
+  // Torn down without finishing (its application quits): release the waiters.
+  QObject::connect(box, &QObject::destroyed, QCoreApplication::instance(), [this] {
+    if (!waiting_.empty()) finish(status(), false);
+  });
+  dialog_ = box;
+  box->open();
+}
+
+void QtTrackingAuthorization::finish(int answer, bool remember) {
+  if (remember) store_->setInteger(kStatusKey, answer);
+  if (dialog_) {
+    if (auto* app = QCoreApplication::instance()) dialog_->disconnect(app);  // the destroyed hook
+    dialog_ = nullptr;
+  }
+  // A completion may ask again; take the list first.
+  auto waiting = std::move(waiting_);
+  waiting_.clear();
+  for (auto& completion : waiting) completion(answer);
+}
+
+}  // namespace orvane::qt
