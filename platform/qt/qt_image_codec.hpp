@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QImage>
+
+#include "core/support/platform/image_codec.hpp"
+
+namespace orvane::qt {
+
+// A decoded image held as a QImage (implicitly shared, read-only once made).
+class QtImage : public Image {
+ public:
+  explicit QtImage(QImage image) : image_(std::move(image)) {}
+  int width() const override { return image_.width(); }
+  int height() const override { return image_.height(); }
+  const QImage& image() const { return image_; }
+
+ private:
+  QImage image_;
+};
+
+// Image coding with QImage's codecs. QImage works off the GUI thread, so every call is
+// safe from the image workers.
+class QtImageCodec : public ImageCodec {
+ public:
+  ImagePtr decode(std::string_view bytes) const override;
+  std::optional<std::string> encodeJpeg(const Image& image, double quality) const override;
+  std::optional<std::string> encodePng(const Image& image) const override;
+  ImagePtr draw(const Image& image, int width, int height) const override;
+
+  // The QImage behind an image of this codec; null for a foreign image.
+  static const QImage* qimage(const Image& image);
+};
+
+}  // namespace orvane::qt
