@@ -70,13 +70,15 @@ std::optional<StoreValue> fromVariant(const QVariant& v, const QString& tag) {
 
 // Flushes every live store while Qt is still whole: a store that lives until static
 // destruction would otherwise write its last changes with half of Qt gone.
+// Both are never destroyed: a store held by a process-wide object may go away
+// during static destruction, after function-local statics are gone.
 std::mutex& liveMutex() {
-  static std::mutex m;
-  return m;
+  static auto* m = new std::mutex;
+  return *m;
 }
 std::set<QtKeyValueStore*>& liveStores() {
-  static std::set<QtKeyValueStore*> s;
-  return s;
+  static auto* s = new std::set<QtKeyValueStore*>;
+  return *s;
 }
 void flushLiveStores() {
   std::lock_guard lock(liveMutex());

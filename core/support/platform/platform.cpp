@@ -22,9 +22,11 @@ struct Slot {
   std::shared_ptr<const Platform> platform = makeBarePlatform();
 };
 
+// Never destroyed: the installed services (threads, Qt objects) must not be torn
+// down during static destruction, in an order nobody controls.
 Slot& slot() {
-  static Slot s;
-  return s;
+  static auto* s = new Slot;
+  return *s;
 }
 
 }  // namespace
