@@ -1,0 +1,5 @@
+#include "fuzz/decode_fuzz.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  return orvane::fuzz::run<orvane::AgreeContents>(data, size);
+}
