@@ -1,0 +1,421 @@
+#include "core/participation/api_join.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <utility>
+
+#include "core/api/api_list.hpp"
+#include "core/participation/link_url.hpp"
+#include "core/sdk/settings_keys.hpp"
+#include "core/support/platform/tracking_authorization.hpp"
+#include "core/support/util.hpp"
+#include "orvane/localized.hpp"
+#include "orvane/log.hpp"
+
+namespace orvane {
+
+namespace {
+
+constexpr std::int64_t kSuccess = 200;
+constexpr std::int64_t kConfirmedState = 3;
+constexpr std::int64_t kRewardCollectedByUser = 1;
+constexpr std::int64_t kRewardCreditedByServer = 2;
+constexpr std::int64_t kMissingRewardtype = -1;
+constexpr int kStateRequestsPerPoll = 5;
+constexpr Millis kPollInterval{1000};
+
+std::string optionalText(const std::optional<std::int64_t>& value) {
+  return value ? "Optional(" + std::to_string(*value) + ")" : "nil";
+}
+
+std::string trackingStatusText(int status) {
+  switch (status) {
+    case tracking::notDetermined:
+      return "0 (notDetermined)";
+    case tracking::restricted:
+      return "1 (restricted)";
+    case tracking::denied:
+      return "2 (denied)";
+    default:
+      return std::to_string(status) + " (unknown, not authorized)";
+  }
+}
+
+bool isRefreshJoinError(std::int64_t code) {
+  return code == 401 || code == 407 || code == 410 || code == 500 || code == 501 || code == 502;
+}
+
+bool isPlainJoinError(std::int64_t code) {
+  return code == 402 || code == 403 || code == 406 || code == 411 || code == 503 || code == 900;
+}
+
+bool isParticipationCheckBm(std::int64_t bm) { return bm == 2 || bm == 3; }
+
+void logError(const std::string& message) { Log::log(message, Log::Level::error()); }
+
+AlertAction button(std::string_view key, AlertAction::Style style, std::function<void()> handler = nullptr) {
+  AlertAction action;
+  action.title = localized(key);
+  action.style = style;
+  action.handler = std::move(handler);
+  return action;
+}
+void logInfo(const std::string& message) { Log::log(message, Log::Level::info()); }
+
+}  // namespace
+
+struct ApiJoin::Poll {
+  bool confirmed = false;  // a confirmation is acted on once per poll
+};
+
+// Hands work from any thread to the flow on the main thread, if the flow still lives.
+class ApiJoin::MainHop {
+ public:
+  MainHop(std::shared_ptr<MainQueue> queue, std::weak_ptr<ApiJoin*> self)
+      : queue_(std::move(queue)), self_(std::move(self)) {}
+
+  void operator()(std::function<void(ApiJoin&)> work) const {
+    if (!queue_) return;
+    queue_->post([self = self_, work = std::move(work)] {
+      // The flow is destroyed on the main thread, so it cannot vanish while `work` runs.
+      if (auto alive = self.lock()) work(**alive);
+    });
+  }
+
+ private:
+  std::shared_ptr<MainQueue> queue_;
+  std::weak_ptr<ApiJoin*> self_;
+};
+
+ApiJoin& ApiJoin::shared() {
+  // Never destroyed: answers may still arrive while the process exits.
+  static auto* instance = new ApiJoin(nullptr);
+  return *instance;
+}
+
+ApiJoin::ApiJoin(std::shared_ptr<const Platform> platform, NotificationCenter& notifications)
+    : platform_(std::move(platform)),
+      notifications_(&notifications),
+      self_(std::make_shared<ApiJoin*>(this)) {}
+
+ApiJoin::~ApiJoin() {
+  self_.reset();
+  if (timer_) timer_->invalidate();
+}
+
+std::shared_ptr<const Platform> ApiJoin::platform() const {
+  return platform_ ? platform_ : Platform::current();
+}
+
+ApiJoin::MainHop ApiJoin::mainHop() const { return MainHop(platform()->mainQueue, self_); }
+
+std::vector<std::int64_t> ApiJoin::getPartiConfirmList() const { return partiConfirmList_; }
+
+bool ApiJoin::isPolling() const { return timer_ && timer_->isValid(); }
+
+bool ApiJoin::checkCampid(std::int64_t campid, const char* step) {
+  if (!platform()->mainQueue) {
+    logError(std::string("ApiJoin ") + step + " : no main queue, nothing is sent");
+    return false;
+  }
+  if (campid >= 0) return true;
+  // -1 is the decoder's mark for a campaign without an id: nothing can be sent for it.
+  logError(std::string("ApiJoin ") + step + " : campaign without campid " + std::to_string(campid));
+  alertAlarm(localized("ov_not_participation_campaign"));
+  return false;
+}
+
+// --- join
+
+void ApiJoin::startJoin(const Camp& camp, std::weak_ptr<JoinProtocol> receiver) {
+  if (isPolling()) {
+    alertAlarm(localized("ov_participation_waiting"));
+    return;
+  }
+  if (!checkCampid(camp.campid, "startJoin")) return;
+  joinProtocol = std::move(receiver);
+
+  const auto p = platform();
+  const bool asksTracking = p->device && p->device->isSystemVersionAtLeast(14) && p->store &&
+                            p->store->boolean(keys::kTrackingUsage) && p->tracking;
+  if (!asksTracking) {
+    logInfo("ApiJoin <ios14 || STANDARD_TRACKING_USAGE==false");
+    apiJoin(camp);
+    return;
+  }
+  // The answer may come on any thread; the flow goes on on the main thread.
+  p->tracking->requestAuthorization([hop = mainHop(), camp, adid = p->advertisingId](int status) {
+    if (status == tracking::authorized) {
+      logInfo("ApiJoin authorized : " + (adid ? adid->advertisingIdentifier() : std::string()));
+      hop([camp](ApiJoin& self) { self.apiJoin(camp); });
+      return;
+    }
+    logInfo("ApiJoin status : " + trackingStatusText(status));
+    hop([](ApiJoin& self) { self.alertTracking(); });
+  });
+}
+
+void ApiJoin::apiJoin(const Camp& camp) {
+  ApiList(platform()).getJoin(std::to_string(camp.campid), [hop = mainHop(), camp](Result<std::string> body) {
+    if (!body) return;  // the transport has logged it
+    auto join = decodeJoin(body.value());
+    if (!join) {
+      logError(join.error().description);
+      return;
+    }
+    hop([camp, join = std::move(join).value()](ApiJoin& self) { self.joinAnswered(camp, join); });
+  });
+}
+
+void ApiJoin::joinAnswered(const Camp& camp, const Join& join) {
+  if (join.result == kSuccess) {
+    if (join.ovnkey) {
+      apiReward(camp.campid, *join.ovnkey);
+      return;
+    }
+    if (join.lurl) openLanding(*join.lurl);
+    if (!isParticipationCheckBm(camp.bm)) return;
+    if (camp.bmcheck == 1) {
+      stateAPICheck(camp);
+      return;
+    }
+    partiConfirmList_.push_back(camp.campid);
+    if (auto receiver = joinProtocol.lock()) receiver->onParticipationCheckPossible();
+    return;
+  }
+  logError("ApiJoin apiJoin Error : " + optionalText(join.result));
+  const std::int64_t code = join.result.value_or(0);
+  if (join.result && isRefreshJoinError(code)) {
+    alertAlarmRefreshAction(localized("ov_" + std::to_string(code)));
+  } else if (join.result && isPlainJoinError(code)) {
+    alertAlarm(localized("ov_" + std::to_string(code)));
+  } else {
+    alertAlarm(localized("ov_not_participation_campaign"));
+  }
+}
+
+void ApiJoin::openLanding(const std::string& lurl) {
+  const auto link = openableLink(lurl);
+  if (!link) {
+    logError("ApiJoin lurl is not a URL, nothing opened : " + lurl);
+    return;
+  }
+  if (const auto opener = platform()->urlOpener) {
+    opener->open(*link, nullptr);
+  } else {
+    logError("ApiJoin no URL opener : " + *link);
+  }
+}
+
+// --- participation check
+
+void ApiJoin::flowParticipation(const Camp& camp) {
+  if (!checkCampid(camp.campid, "flowParticipation")) return;
+  ApiList(platform()).getExec(std::to_string(camp.campid), [hop = mainHop(), camp](Result<std::string> body) {
+    if (!body) return;
+    auto state = decodeState(body.value());
+    if (!state) {
+      logError(state.error().description);
+      return;
+    }
+    hop([camp, state = std::move(state).value()](ApiJoin& self) { self.execAnswered(camp, state); });
+  });
+}
+
+void ApiJoin::execAnswered(const Camp& camp, const State& state) {
+  if (state.result == kSuccess) {
+    Alert alert;
+    alert.title = localized("ov_alarm");
+    alert.message = localized("ov_start_app");
+    alert.actions.push_back(button("ov_cancel", AlertAction::Style::cancel));
+    alert.actions.push_back(
+        button("ov_confirm", AlertAction::Style::normal, [self = std::weak_ptr(self_), camp] {
+          if (auto alive = self.lock()) (*alive)->startApp(camp);
+        }));
+    present(std::move(alert));
+    return;
+  }
+  logError("ApiJoin getExec Error : " + optionalText(state.result));
+  if (state.result == 501) {
+    alertAlarmRefreshAction(localized("ov_already_participation_campaign"));
+  } else {
+    alertAlarm(localized("ov_not_participation_campaign"));
+  }
+}
+
+void ApiJoin::startApp(const Camp& camp) {
+  const auto opener = platform()->urlOpener;
+  if (!parsesAsUrl(camp.package) || !opener) {
+    logError("ApiJoin package is not a URL that can be opened : " + camp.package);
+    appOpened(camp, false);
+    return;
+  }
+  opener->open(camp.package, [self = std::weak_ptr(self_), camp](bool opened) {
+    if (auto alive = self.lock()) (*alive)->appOpened(camp, opened);
+  });
+}
+
+void ApiJoin::appOpened(const Camp& camp, bool opened) {
+  if (!opened) {
+    logError("fail opened");
+    alertAlarm(localized("ov_not_installed"));
+    return;
+  }
+  logInfo("successfuly opened");
+  ApiList(platform()).getInst(std::to_string(camp.campid));
+  stateAPICheck(camp);
+}
+
+// --- state poll
+
+void ApiJoin::stateAPICheck(const Camp& camp) {
+  logInfo("stateAPICheckStop");
+  if (timer_) timer_->invalidate();
+  timer_.reset();
+  logInfo("stateAPICheck");
+  count_ = kStateRequestsPerPoll;
+  const auto queue = platform()->mainQueue;
+  if (!queue) {
+    logError("ApiJoin stateAPICheck : no main queue, no poll");
+    return;
+  }
+  auto poll = std::make_shared<Poll>();
+  poll_ = poll;
+  // The timer belongs to this object and never ticks after it, so `this` is safe here.
+  timer_ = queue->scheduleTimer(kPollInterval, true,
+                                [this, camp, poll](Timer&) { stateAPICheckfunc(camp, poll); });
+  timer_->fire();
+}
+
+void ApiJoin::stateAPICheckfunc(const Camp& camp, const std::shared_ptr<Poll>& poll) {
+  logInfo("stateAPICheckfunc");
+  if (count_ < 1) {
+    logInfo("stateAPICheckStop");
+    stopPoll(poll);
+    return;
+  }
+  --count_;
+  ApiList(platform())
+      .getState(std::to_string(camp.campid), [hop = mainHop(), campid = camp.campid,
+                                              rewardtype = camp.rewardtype, poll](Result<std::string> body) {
+        if (!body) {
+          hop([poll](ApiJoin& self) {
+            logInfo("stateAPICheckStop");
+            self.stopPoll(poll);
+          });
+          return;
+        }
+        auto state = decodeState(body.value());
+        if (!state) {
+          logError(state.error().description);  // the poll goes on
+          return;
+        }
+        hop([state = std::move(state).value(), campid, rewardtype, poll](ApiJoin& self) {
+          self.apiState(state, campid, rewardtype, poll);
+        });
+      });
+}
+
+void ApiJoin::apiState(const State& state, std::int64_t campid, std::int64_t rewardtype,
+                       const std::shared_ptr<Poll>& poll) {
+  if (state.result != kSuccess) {
+    logError(optionalText(state.result));
+    logInfo("stateAPICheckStop");
+    stopPoll(poll);
+    return;
+  }
+  // Requests overlap when answers are slow: only the first confirmation counts.
+  if (state.state != kConfirmedState || poll->confirmed) return;
+  poll->confirmed = true;
+
+  if (auto it = std::find(partiConfirmList_.begin(), partiConfirmList_.end(), campid);
+      it != partiConfirmList_.end()) {
+    partiConfirmList_.erase(it);
+  }
+  if (rewardtype == kRewardCreditedByServer) {
+    alertAlarmRefreshAction(localized("ov_participation_complete"));
+  } else if (rewardtype == kRewardCollectedByUser) {
+    auto receiver = joinProtocol.lock();
+    if (!receiver) {
+      logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : no receiver to tell");
+    } else if (!state.ovnkey) {
+      logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : no ovnkey");
+    } else {
+      receiver->onAccumulationPossible(campid, *state.ovnkey);
+    }
+  } else if (rewardtype == kMissingRewardtype) {
+    logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : campaign without rewardtype");
+  }
+  logInfo("stateAPICheckStop");
+  stopPoll(poll);
+}
+
+void ApiJoin::stopPoll(const std::shared_ptr<Poll>& poll) {
+  // An answer of a poll that a newer one replaced leaves the newer one running.
+  if (poll != poll_) return;
+  poll_.reset();
+  if (timer_) timer_->invalidate();
+  timer_.reset();  // may be the timer whose tick runs now; timers allow that
+}
+
+// --- claim
+
+void ApiJoin::apiReward(std::int64_t campid, const std::string& ovnkey) {
+  if (!checkCampid(campid, "apiReward")) return;
+  ApiList(platform()).getReward(std::to_string(campid), ovnkey, [hop = mainHop()](Result<std::string> body) {
+    if (!body) return;
+    auto join = decodeJoin(body.value());
+    if (!join) {
+      logError(join.error().description);
+      return;
+    }
+    hop([join = std::move(join).value()](ApiJoin& self) { self.rewardAnswered(join); });
+  });
+}
+
+void ApiJoin::rewardAnswered(const Join& join) {
+  if (join.result == kSuccess) {
+    alertAlarmRefreshAction(localized("ov_participation_complete"));
+    return;
+  }
+  logError("ApiJoin getReward Error : " + optionalText(join.result));
+  alertAlarm(localized("ov_try_again"));
+}
+
+// --- alerts
+
+void ApiJoin::present(Alert alert) {
+  if (auto host = viewController.lock()) host->present(std::move(alert));
+}
+
+void ApiJoin::alertAlarm(const std::string& message) {
+  Alert alert;
+  alert.title = localized("ov_alarm");
+  alert.message = message;
+  alert.actions.push_back(button("ov_confirm", AlertAction::Style::normal));
+  present(std::move(alert));
+}
+
+void ApiJoin::alertAlarmRefreshAction(const std::string& message) {
+  Alert alert;
+  alert.title = localized("ov_alarm");
+  alert.message = message;
+  alert.actions.push_back(button("ov_confirm", AlertAction::Style::normal, [center = notifications_] {
+    center->post(kActionListChange);
+    center->post(kActionDetailFinish);
+  }));
+  present(std::move(alert));
+}
+
+void ApiJoin::alertTracking() {
+  Alert alert;
+  alert.title = localized("ov_alarm");
+  alert.message = localized("ov_allow_tracking");
+  alert.actions.push_back(button("ov_cancel", AlertAction::Style::cancel));
+  alert.actions.push_back(
+      button("ov_confirm", AlertAction::Style::normal, [] { Util::gotoAppPrivacySettings(); }));
+  present(std::move(alert));
+}
+
+}  // namespace orvane
