@@ -1,6 +1,12 @@
 # The two commands of the README: `make test` and `make demo`.
 JOBS ?= $(shell nproc)
 
+# The demo host against the sandbox it embeds (release build, the demo target only).
+demo: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS) --target orvane-demo
+	./build/release/examples/demo-host/orvane-demo
+
 .PHONY: deps test demo tsan release fuzz bench format clean
 
 deps:

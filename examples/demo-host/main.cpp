@@ -1,0 +1,167 @@
+// The demo host: starts a sandbox server in-process on an ephemeral port of
+// 127.0.0.1, points the SDK at it and loads the campaign list the way the wall does,
+// then prints it in each sort mode. `--join CAMPID` then takes part in one campaign
+// from the command line, answering every alert with its confirm button.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+#include <cstdio>
+#include <iostream>
+
+#include "campaign_table.hpp"
+#include "core/api/api_list.hpp"
+#include "core/api/records.hpp"
+#include "core/screens/camp_ordering.hpp"
+#include "demo_services.hpp"
+#include "orvane/orvane.hpp"
+#include "orvane/orvane_sdk.hpp"
+#include "tools/sandbox/sandbox.hpp"
+
+namespace {
+
+std::set<std::int64_t> houseIds(const orvane::CampLists& lists) {
+  std::set<std::int64_t> ids;
+  for (const auto* house : {&lists.otherHouseList, &lists.cpsHouseList}) {
+    for (const auto& c : *house) ids.insert(c.campid);
+  }
+  return ids;
+}
+
+void printOrderedLists(const orvane::Req& req) {
+  const auto lists = orvane::classify(req);
+  const auto ids = houseIds(lists);
+  const auto titles = orvane::SortTitles::localizedTitles();
+  const auto listType = orvane::Platform::current()->store->integer("STANDARD_LIST_TYPE");
+  std::printf("Campaign list: %zu ordinary and %zu CPS campaigns, %zu + %zu house campaigns; %s %s to collect\n",
+              lists.otherCampList.size(), lists.cpsCampList.size(), lists.otherHouseList.size(),
+              lists.cpsHouseList.size(), std::to_string(static_cast<long long>(lists.rewardTotal)).c_str(),
+              lists.rewardMark.c_str());
+  for (const auto kind : {orvane::CampKind::other, orvane::CampKind::cps}) {
+    const auto& camps = orvane::campListOf(lists, kind);
+    const auto& houses = orvane::houseListOf(lists, kind);
+    if (camps.empty() && houses.empty()) continue;
+    for (const auto& [mode, title] : {std::pair{orvane::SortMode::init, titles.init},
+                                      std::pair{orvane::SortMode::high, titles.high},
+                                      std::pair{orvane::SortMode::low, titles.low}}) {
+      const auto sorted = orvane::setSort(camps, houses, listType, mode);
+      std::printf("\n%s campaigns, sorted \"%s\":\n%s", kind == orvane::CampKind::cps ? "CPS" : "Ordinary",
+                  title.c_str(), demo::campaignTable(sorted.selectedAllCampList, ids).c_str());
+    }
+  }
+  std::fflush(stdout);
+}
+
+std::optional<orvane::Camp> findCamp(const orvane::Req& req, std::int64_t campid) {
+  for (const auto* list : {&req.camp, &req.housemd}) {
+    if (!*list) continue;
+    for (const auto& c : **list) {
+      if (c.campid == campid) return c;
+    }
+  }
+  return std::nullopt;
+}
+
+// Loads the list on the transport's thread and hands the decoded answer to `then` on the GUI thread.
+void loadCampaignList(QApplication& app, std::function<void(const orvane::Req&)> then) {
+  orvane::ApiList api;
+  api.getReq([&app, then = std::move(then)](orvane::Result<std::string> body) {
+    std::string failure;
+    std::optional<orvane::Req> req;
+    if (!body.ok()) {
+      failure = "The campaign list could not be loaded: " + body.error().description;
+    } else if (auto decoded = orvane::decodeReq(body.value()); !decoded.ok()) {
+      failure = "The campaign list did not decode: " + decoded.error().description;
+    } else if (decoded.value().result != 200) {
+      const auto& result = decoded.value().result;
+      failure = "The server refused the campaign list with result " +
+                (result ? std::to_string(*result) : std::string("(none)"));
+    } else {
+      req = std::move(decoded).value();
+    }
+    QMetaObject::invokeMethod(
+        &app,
+        [failure, req = std::move(req), then] {
+          if (!req) {
+            std::cerr << failure << "\n";
+            QCoreApplication::exit(1);
+            return;
+          }
+          then(*req);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Headless until the wall's screens exist.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName("Orvane");
+  QApplication::setOrganizationDomain("demo.orvane.dev");
+  QApplication::setApplicationName("orvane-demo");
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription("Orvane demo host against an embedded sandbox server");
+  parser.addHelpOption();
+  QCommandLineOption joinOption("join", "Take part in campaign CAMPID from the command line.", "CAMPID");
+  QCommandLineOption debugOption("debug", "Print the SDK's own log lines as well.");
+  parser.addOption(joinOption);
+  parser.addOption(debugOption);
+  parser.process(app);
+  std::optional<std::int64_t> joinId;
+  if (parser.isSet(joinOption)) {
+    bool ok = false;
+    joinId = parser.value(joinOption).toLongLong(&ok);
+    if (!ok) {
+      std::cerr << "--join needs a campaign id, e.g. --join 10001\n";
+      return 2;
+    }
+  }
+
+  // The sandbox lives on loopback; a proxy from the environment must not take its requests.
+  qputenv("no_proxy", "127.0.0.1,localhost");
+  orvane::sandbox::Server server(orvane::sandbox::Options{});
+  try {
+    server.start();
+  } catch (const std::exception& e) {
+    std::cerr << "The sandbox did not start: " << e.what() << "\n";
+    return 1;
+  }
+  std::cout << "Sandbox serving on " << server.origin() << "\n";
+
+  auto& sdk = orvane::OrvaneSDK::shared();
+  sdk.hostUrl = server.apiBase();
+  sdk.hostPartnerUrl = server.partnerBase();
+  sdk.noticeUrl = server.noticeUrl();
+
+  auto& orvane = orvane::Orvane::shared();
+  orvane.initialize(orvane::sandbox::kMediaKey, orvane::sandbox::kMediaChannelKey, "demo-user");
+
+  std::unique_ptr<demo::JoinSession> join;
+  QTimer::singleShot(0, &app, [&] {
+    loadCampaignList(app, [&](const orvane::Req& req) {
+      printOrderedLists(req);
+      if (!joinId) {
+        QCoreApplication::exit(0);
+        return;
+      }
+      const auto camp = findCamp(req, *joinId);
+      if (!camp) {
+        std::cerr << "\nCampaign " << *joinId << " is not on this user's list.\n";
+        QCoreApplication::exit(1);
+        return;
+      }
+      join = std::make_unique<demo::JoinSession>(*camp, parser.isSet(debugOption));
+      join->start();
+    });
+  });
+  QTimer::singleShot(90'000, &app, [] {
+    std::cerr << "The demo did not finish within 90 s\n";
+    QCoreApplication::exit(2);
+  });
+  const int status = app.exec();
+  join.reset();
+  return status;
+}
