@@ -39,7 +39,8 @@ template <class T>
 class Result {
  public:
   Result(T value) : v_(std::in_place_index<0>, std::move(value)) {}  // NOLINT(google-explicit-constructor)
-  Result(Error error) : v_(std::in_place_index<1>, std::move(error)) {}  // NOLINT(google-explicit-constructor)
+  Result(Error error)
+      : v_(std::in_place_index<1>, std::move(error)) {}  // NOLINT(google-explicit-constructor)
 
   [[nodiscard]] bool ok() const { return v_.index() == 0; }
   explicit operator bool() const { return ok(); }

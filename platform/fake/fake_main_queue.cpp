@@ -7,7 +7,8 @@ namespace orvane::testing {
 
 class FakeTimer : public Timer {
  public:
-  FakeTimer(std::weak_ptr<FakeMainQueue> queue, Millis interval, bool repeats, std::function<void(Timer&)> tick)
+  FakeTimer(std::weak_ptr<FakeMainQueue> queue, Millis interval, bool repeats,
+            std::function<void(Timer&)> tick)
       : queue_(std::move(queue)), interval_(interval), repeats_(repeats), tick_(std::move(tick)) {}
   ~FakeTimer() override { invalidate(); }
 

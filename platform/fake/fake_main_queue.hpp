@@ -20,7 +20,8 @@ class FakeMainQueue : public MainQueue, public std::enable_shared_from_this<Fake
 
   void post(std::function<void()> work) override;
   void postDelayed(Millis delay, std::function<void()> work) override;
-  std::unique_ptr<Timer> scheduleTimer(Millis interval, bool repeats, std::function<void(Timer&)> tick) override;
+  std::unique_ptr<Timer> scheduleTimer(Millis interval, bool repeats,
+                                       std::function<void(Timer&)> tick) override;
   bool isMainThread() const override;
 
   // Moves virtual time forward by `ms`, running everything that falls due, including

@@ -85,7 +85,8 @@ std::string schemeOf(const std::string& url) {
 
 bool FakeUrlOpener::canOpen(const std::string& url) const {
   const auto scheme = schemeOf(url);
-  return !scheme.empty() && std::find(refusedSchemes.begin(), refusedSchemes.end(), scheme) == refusedSchemes.end();
+  return !scheme.empty() &&
+         std::find(refusedSchemes.begin(), refusedSchemes.end(), scheme) == refusedSchemes.end();
 }
 
 void FakeUrlOpener::open(const std::string& url, std::function<void(bool)> completion) {

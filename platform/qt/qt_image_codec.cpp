@@ -28,7 +28,8 @@ const QImage* QtImageCodec::qimage(const Image& image) {
 }
 
 ImagePtr QtImageCodec::decode(std::string_view bytes) const {
-  if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return nullptr;
+  if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+    return nullptr;
   QImage image;
   if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size())) ||
       image.isNull()) {
@@ -42,7 +43,9 @@ std::optional<std::string> QtImageCodec::encodeJpeg(const Image& image, double q
   return encode(image, "JPG", q);
 }
 
-std::optional<std::string> QtImageCodec::encodePng(const Image& image) const { return encode(image, "PNG", -1); }
+std::optional<std::string> QtImageCodec::encodePng(const Image& image) const {
+  return encode(image, "PNG", -1);
+}
 
 ImagePtr QtImageCodec::draw(const Image& image, int width, int height) const {
   const QImage* source = qimage(image);

@@ -1,8 +1,8 @@
+#include "platform/qt/qt_image_codec.hpp"
+
 #include <gtest/gtest.h>
 
 #include <QColor>
-
-#include "platform/qt/qt_image_codec.hpp"
 
 namespace orvane::qt {
 namespace {

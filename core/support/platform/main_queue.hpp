@@ -28,7 +28,8 @@ class MainQueue {
   virtual ~MainQueue() = default;
   virtual void post(std::function<void()> work) = 0;
   virtual void postDelayed(Millis delay, std::function<void()> work) = 0;
-  virtual std::unique_ptr<Timer> scheduleTimer(Millis interval, bool repeats, std::function<void(Timer&)> tick) = 0;
+  virtual std::unique_ptr<Timer> scheduleTimer(Millis interval, bool repeats,
+                                               std::function<void(Timer&)> tick) = 0;
   // True on the main thread.
   virtual bool isMainThread() const = 0;
 };
