@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_random.hpp"
 #include "core/screens/camp_ordering.hpp"
 
 namespace {
@@ -18,18 +19,7 @@ constexpr std::size_t kCampaigns = 10'000;
 constexpr std::size_t kHouseCampaigns = 50;
 constexpr double kMaxRatio = 3.0;
 
-// Deterministic pseudo-random numbers, so every run orders the same list.
-class Lcg {
- public:
-  std::uint32_t next() {
-    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<std::uint32_t>(state_ >> 33);
-  }
-  std::uint32_t below(std::uint32_t n) { return next() % n; }
-
- private:
-  std::uint64_t state_ = 7;
-};
+using orvane::bench::Lcg;
 
 // A campaign filled like the server's, strings included, since they are what moving
 // campaigns around costs.
@@ -61,7 +51,7 @@ orvane::Camp makeCamp(Lcg& rng, std::int64_t id) {
 
 const orvane::Req& request() {
   static const orvane::Req req = [] {
-    Lcg rng;
+    Lcg rng(7);
     orvane::Req r;
     r.result = 200;
     r.rewardtype = 1;

@@ -8,22 +8,12 @@
 #include <map>
 #include <string>
 
+#include "bench/bench_random.hpp"
 #include "core/api/records.hpp"
 
 namespace {
 
-// Deterministic pseudo-random numbers, so every run decodes the same bytes.
-class Lcg {
- public:
-  std::uint32_t next() {
-    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<std::uint32_t>(state_ >> 33);
-  }
-  std::uint32_t below(std::uint32_t n) { return next() % n; }
-
- private:
-  std::uint64_t state_ = 42;
-};
+using orvane::bench::Lcg;
 
 void appendField(std::string& out, const char* key, const std::string& jsonValue) {
   out += '"';
@@ -42,7 +32,7 @@ std::string makeCampaignList(std::size_t targetBytes) {
                                  "\xEC\x87\xBC\xED\x95\x91\xEB\xAA\xB0 \xEA\xB0\x80\xEC\x9E\x85",
                                  "Fitness Tracker Pro", "News \\\"Daily\\\" Brief"};
   static const char* kMarks[] = {"P", "\xEC\x9B\x90", "Coin"};
-  Lcg rng;
+  Lcg rng(42);
   std::string out = R"({"result":200,"errmsg":"","adtype":1,"rewardtype":2,"pricedecimal":"0","camp":[)";
   for (int i = 0; out.size() < targetBytes; ++i) {
     if (i) out += ',';
