@@ -31,7 +31,8 @@ Result<std::string> outcome(const std::string& url, Result<HttpResponse> result)
     Log::log("APIProvider Error : " + error.description, Log::Level::info());
     return error;
   }
-  Log::log(ApiProvider::responseLogLine(url, response.body), Log::Level::network());
+  // Building the line copies and repairs the whole body: only when someone reads it.
+  if (Log::displayLog) Log::log(ApiProvider::responseLogLine(url, response.body), Log::Level::network());
   if (response.status == 200) return std::move(response.body);
   auto error = Error::make(Error::Kind::httpStatus, "HTTP status " + std::to_string(response.status));
   error.status = response.status;
@@ -66,7 +67,7 @@ void ApiProvider::request(std::string url, std::string_view method, const FormFi
     request.headers.emplace_back("Content-Type", "multipart/form-data; boundary=" + payload.boundary);
     request.body = std::move(payload.body);
   }
-  Log::log(requestLogLine(url), Log::Level::network());
+  if (Log::displayLog) Log::log(requestLogLine(url), Log::Level::network());
   session_->send(std::move(request),
                  [url = std::move(url), completion = std::move(completion)](Result<HttpResponse> result) {
                    completion(outcome(url, std::move(result)));
