@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QStandardPaths>
 #include <mutex>
 
+#include "core/support/image_cache.hpp"
 #include "core/support/localization.hpp"
 #include "platform/curl/curl_http_session.hpp"
 #include "platform/qt/qt_advertising_id.hpp"
@@ -43,6 +45,8 @@ bool QtPlatform::install() {
   auto platform = make();
   if (!platform) return false;
   Localization::setLanguage(QLocale::system().name().toStdString());
+  if (const auto caches = QStandardPaths::writableLocation(QStandardPaths::CacheLocation); !caches.isEmpty())
+    ImageCache::setDefaultDirectory(caches.toStdString() + "/orvane-images");
   Platform::install(std::move(platform));
   return true;
 }

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/support/image_memory_store.hpp"
+#include "core/support/platform/platform.hpp"
+
+namespace orvane {
+
+// A small loader of one screen's images: http(s) URLs through the HTTP session, file
+// URLs and absolute paths from the disk, remembered in the loader's own memory store.
+// The completion runs on the main thread, only with an image; a failed read is logged
+// ("imagePath null <path>") and bytes that are not an image are logged too. Destroying
+// the loader drops what it still has pending.
+class ImageCacheLoader {
+ public:
+  using Completion = std::function<void(ImagePtr image)>;
+
+  // A null platform means `Platform::current()` at each use.
+  explicit ImageCacheLoader(std::shared_ptr<const Platform> platform = nullptr);
+  ~ImageCacheLoader();
+  ImageCacheLoader(const ImageCacheLoader&) = delete;
+  ImageCacheLoader& operator=(const ImageCacheLoader&) = delete;
+
+  void obtainImageWithPath(const std::string& imagePath, const Completion& completionHandler);
+
+  ImageMemoryStore& cache();
+
+  // `path` as a URL: unchanged when it is a valid one, else with every character outside
+  // the fragment-allowed set percent-encoded.
+  static std::string urlForPath(const std::string& path);
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;
+};
+
+}  // namespace orvane
