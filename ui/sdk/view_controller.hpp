@@ -45,7 +45,8 @@ class ViewController : public QWidget {
   virtual void viewWillDisappear() {}
   virtual void viewDidDisappear() {}
   // Called by performSegue before the destination is shown.
-  virtual void prepare(const QString& /*identifier*/, ViewController* /*destination*/, const QVariant& /*sender*/) {}
+  virtual void prepare(const QString& /*identifier*/, ViewController* /*destination*/,
+                       const QVariant& /*sender*/) {}
 
  signals:
   // The navigation item changed (title or back title); the bar updates.
