@@ -165,6 +165,8 @@ CampTableViewCell::~CampTableViewCell() = default;
 void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType,
                                 CampClickProtocol* campClickProtocol) {
   Log::log("setItem", Log::Level::info());
+  // A key from the flow belongs to its campaign: a reused cell must not claim with it.
+  if (!camp_ || camp_->campid != camp.campid) ovnkey_.reset();
   camp_ = camp;
   row_ = row;
   campClickProtocol_ = campClickProtocol;
