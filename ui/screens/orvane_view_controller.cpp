@@ -255,10 +255,11 @@ void OrvaneViewController::showReward() {
 }
 
 void OrvaneViewController::setSort() {
-  const auto sorted = orvane::setSort(selectedCampList_, selectedHouseList_, listType_,
-                                      bSort_->text().toStdString(), SortTitles::localizedTitles());
-  selectedAllCampList_ = sorted.selectedAllCampList;
-  selectedHouseList_ = sorted.selectedHouseList;
+  auto sorted = orvane::setSort(selectedCampList_, selectedHouseList_, listType_,
+                                bSort_->text().toStdString(), SortTitles::localizedTitles());
+  // Moved, not copied: a long list is copied often enough on the GUI thread already.
+  selectedAllCampList_ = std::move(sorted.selectedAllCampList);
+  selectedHouseList_ = std::move(sorted.selectedHouseList);
   tvCamp_->reloadData();
 }
 
