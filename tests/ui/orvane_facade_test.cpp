@@ -149,7 +149,7 @@ TEST_F(FacadeTest, ColoursHaveTheirExactValues) {
   const QColor primary = orvane_.orvaneColorPrimary;
   EXPECT_EQ(primary, QColor::fromRgbF(1.0, 92 / 255.0, 90 / 255.0, 1.0));
   EXPECT_EQ(primary.rgba(), 0xFFFF5C5Au);
-  EXPECT_EQ(primary.spec(), QColor::Rgb);
+  EXPECT_EQ(primary.toRgb(), primary);
   EXPECT_FLOAT_EQ(primary.greenF(), 92 / 255.0f);
   EXPECT_FLOAT_EQ(primary.blueF(), 90 / 255.0f);
   EXPECT_FLOAT_EQ(primary.alphaF(), 1.0f);
