@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_random.hpp"
+#include "bench/bench_support.hpp"
 #include "core/screens/camp_ordering.hpp"
 
 namespace {
@@ -20,6 +20,7 @@ constexpr std::size_t kHouseCampaigns = 50;
 constexpr double kMaxRatio = 3.0;
 
 using orvane::bench::Lcg;
+using orvane::bench::MedianReporter;
 
 // A campaign filled like the server's, strings included, since they are what moving
 // campaigns around costs.
@@ -105,22 +106,6 @@ BENCHMARK(BM_ClassifyAndOrder)
     ->Repetitions(7)
     ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMicrosecond);
-
-// Keeps the median CPU time of each benchmark for the closing ratio lines; CPU time,
-// because the wall clock of a shared build machine mostly measures the neighbours.
-class MedianReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        const auto& name = run.run_name;
-        medians[name.function_name + (name.args.empty() ? "" : "/" + name.args)] = run.GetAdjustedCPUTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> medians;
-};
 
 }  // namespace
 

@@ -8,12 +8,13 @@
 #include <map>
 #include <string>
 
-#include "bench/bench_random.hpp"
+#include "bench/bench_support.hpp"
 #include "core/api/records.hpp"
 
 namespace {
 
 using orvane::bench::Lcg;
+using orvane::bench::MedianReporter;
 
 void appendField(std::string& out, const char* key, const std::string& jsonValue) {
   out += '"';
@@ -127,21 +128,6 @@ void BM_DecodeReq(benchmark::State& state) {
 
 BENCHMARK(BM_DomParse)->Repetitions(7)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DecodeReq)->Repetitions(7)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
-
-// Keeps the median CPU time of each benchmark for the closing ratio line; CPU time, because
-// the wall clock of a shared build machine mostly measures the neighbours.
-class MedianReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        medians[run.run_name.function_name] = run.GetAdjustedCPUTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> medians;
-};
 
 }  // namespace
 
