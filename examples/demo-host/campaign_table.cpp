@@ -8,7 +8,9 @@ namespace demo {
 
 namespace {
 
-std::size_t sequenceLength(unsigned char c) { return c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4; }
+std::size_t sequenceLength(unsigned char c) {
+  return c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
+}
 
 // Pads or cuts UTF-8 text to `width` terminal columns; wide (CJK, Hangul) characters take two.
 std::string fit(const std::string& s, std::size_t width) {
@@ -43,9 +45,10 @@ std::string campaignTable(const std::vector<orvane::Camp>& camps, const std::set
       << std::string(80, '-') << '\n';
   for (const auto& c : camps) {
     const bool house = houseIds.count(c.campid) > 0;
-    out << fit(std::to_string(c.campid), 8) << fit(c.bm == 4 ? "CPS" : "other", 7) << fit(house ? "house" : "", 7)
-        << fit(c.name, 32) << fit(price(c), 12) << fit(std::to_string(c.convflag), 6)
-        << (house ? std::to_string(c.orderseq) : std::string("-")) << '\n';
+    out << fit(std::to_string(c.campid), 8) << fit(c.bm == 4 ? "CPS" : "other", 7)
+        << fit(house ? "house" : "", 7) << fit(c.name, 32) << fit(price(c), 12)
+        << fit(std::to_string(c.convflag), 6) << (house ? std::to_string(c.orderseq) : std::string("-"))
+        << '\n';
   }
   return out.str();
 }

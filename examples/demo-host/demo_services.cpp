@@ -176,23 +176,30 @@ JoinSession::~JoinSession() {
 
 void JoinSession::activity() { idle_.start(); }
 
-void JoinSession::start() {
-  previous_ = Platform::current();
-  auto platform = std::make_shared<Platform>(*previous_);
+std::shared_ptr<const Platform> installPersonServices() {
+  auto previous = Platform::current();
+  auto platform = std::make_shared<Platform>(*previous);
   platform->urlOpener = std::make_shared<VisitingUrlOpener>(platform->http, platform->mainQueue);
   platform->tracking = std::make_shared<AllowingTracking>();
   Platform::install(platform);
+  return previous;
+}
+
+void JoinSession::start() {
+  previous_ = installPersonServices();
+  const auto platform = Platform::current();
 
   const auto activity = [this] { this->activity(); };
   orvane::Log::displayLog = true;
   orvane::Log::setSink(std::make_shared<PrintingLogSink>(platform->mainQueue, verbose_, activity));
 
-  alerts_ = std::make_shared<orvane::AutoConfirmAlertHost>(platform->mainQueue, [activity](const orvane::Alert& a) {
-    std::string buttons;
-    for (const auto& b : a.actions) buttons += (buttons.empty() ? "" : " | ") + b.title;
-    say("  [alert] " + a.title + ": " + a.message + "  [" + buttons + "]  -> the user confirms");
-    activity();
-  });
+  alerts_ =
+      std::make_shared<orvane::AutoConfirmAlertHost>(platform->mainQueue, [activity](const orvane::Alert& a) {
+        std::string buttons;
+        for (const auto& b : a.actions) buttons += (buttons.empty() ? "" : " | ") + b.title;
+        say("  [alert] " + a.title + ": " + a.message + "  [" + buttons + "]  -> the user confirms");
+        activity();
+      });
   receiver_ = std::make_shared<Receiver>(camp_, activity);
   listChange_ = orvane::NotificationCenter::shared().observe("action_list_change", [activity] {
     say("  [notification] action_list_change: the wall reloads its list");

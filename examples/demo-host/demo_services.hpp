@@ -11,6 +11,12 @@
 
 namespace demo {
 
+// Swaps services of the installed platform for ones that stand for a person at a
+// phone: landing links are visited with an HTTP request as a browser would, other
+// links start the advertised app, and tracking is allowed when asked. Returns the
+// platform that was installed before.
+std::shared_ptr<const orvane::Platform> installPersonServices();
+
 // One participation run from the command line: swaps in services that stand for a
 // person at a phone (opening links, starting apps, answering the consent question),
 // prints every alert, callback and request, and ends the program once the flow has

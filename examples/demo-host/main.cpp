@@ -1,7 +1,10 @@
 // The demo host: starts a sandbox server in-process on an ephemeral port of
 // 127.0.0.1, points the SDK at it and loads the campaign list the way the wall does,
-// then prints it in each sort mode. `--join CAMPID` then takes part in one campaign
-// from the command line, answering every alert with its confirm button.
+// then prints it in each sort mode. With a display it then opens a host window that
+// presents the wall; without one (or with --headless) it presents the wall offscreen,
+// takes part in one campaign and writes screenshots to demo-out/. `--join CAMPID`
+// instead takes part in one campaign from the command line, answering every alert
+// with its confirm button.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
@@ -16,6 +19,7 @@
 #include "orvane/orvane.hpp"
 #include "orvane/orvane_sdk.hpp"
 #include "tools/sandbox/sandbox.hpp"
+#include "wall_demo.hpp"
 
 namespace {
 
@@ -32,17 +36,18 @@ void printOrderedLists(const orvane::Req& req) {
   const auto ids = houseIds(lists);
   const auto titles = orvane::SortTitles::localizedTitles();
   const auto listType = orvane::Platform::current()->store->integer("STANDARD_LIST_TYPE");
-  std::printf("Campaign list: %zu ordinary and %zu CPS campaigns, %zu + %zu house campaigns; %s %s to collect\n",
-              lists.otherCampList.size(), lists.cpsCampList.size(), lists.otherHouseList.size(),
-              lists.cpsHouseList.size(), std::to_string(static_cast<long long>(lists.rewardTotal)).c_str(),
-              lists.rewardMark.c_str());
+  std::printf(
+      "Campaign list: %zu ordinary and %zu CPS campaigns, %zu + %zu house campaigns; %s %s to collect\n",
+      lists.otherCampList.size(), lists.cpsCampList.size(), lists.otherHouseList.size(),
+      lists.cpsHouseList.size(), std::to_string(static_cast<long long>(lists.rewardTotal)).c_str(),
+      lists.rewardMark.c_str());
   for (const auto kind : {orvane::CampKind::other, orvane::CampKind::cps}) {
     const auto& camps = orvane::campListOf(lists, kind);
     const auto& houses = orvane::houseListOf(lists, kind);
     if (camps.empty() && houses.empty()) continue;
-    for (const auto& [mode, title] : {std::pair{orvane::SortMode::init, titles.init},
-                                      std::pair{orvane::SortMode::high, titles.high},
-                                      std::pair{orvane::SortMode::low, titles.low}}) {
+    for (const auto& [mode, title] :
+         {std::pair{orvane::SortMode::init, titles.init}, std::pair{orvane::SortMode::high, titles.high},
+          std::pair{orvane::SortMode::low, titles.low}}) {
       const auto sorted = orvane::setSort(camps, houses, listType, mode);
       std::printf("\n%s campaigns, sorted \"%s\":\n%s", kind == orvane::CampKind::cps ? "CPS" : "Ordinary",
                   title.c_str(), demo::campaignTable(sorted.selectedAllCampList, ids).c_str());
@@ -95,8 +100,12 @@ void loadCampaignList(QApplication& app, std::function<void(const orvane::Req&)>
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Headless until the wall's screens exist.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  bool headless = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--headless" || arg == "--join" || arg.rfind("--join=", 0) == 0) headless = true;
+  }
+  if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setOrganizationName("Orvane");
   QApplication::setOrganizationDomain("demo.orvane.dev");
@@ -107,8 +116,14 @@ int main(int argc, char** argv) {
   parser.addHelpOption();
   QCommandLineOption joinOption("join", "Take part in campaign CAMPID from the command line.", "CAMPID");
   QCommandLineOption debugOption("debug", "Print the SDK's own log lines as well.");
+  QCommandLineOption headlessOption("headless",
+                                    "Run the wall offscreen and write screenshots, even with a display.");
+  QCommandLineOption outOption("out", "Folder for the headless screenshots (default demo-out).", "DIR",
+                               "demo-out");
   parser.addOption(joinOption);
   parser.addOption(debugOption);
+  parser.addOption(headlessOption);
+  parser.addOption(outOption);
   parser.process(app);
   std::optional<std::int64_t> joinId;
   if (parser.isSet(joinOption)) {
@@ -138,13 +153,18 @@ int main(int argc, char** argv) {
 
   auto& orvane = orvane::Orvane::shared();
   orvane.initialize(orvane::sandbox::kMediaKey, orvane::sandbox::kMediaChannelKey, "demo-user");
+  orvane.setMainTitle("Free coins");
 
   std::unique_ptr<demo::JoinSession> join;
   QTimer::singleShot(0, &app, [&] {
     loadCampaignList(app, [&](const orvane::Req& req) {
       printOrderedLists(req);
       if (!joinId) {
-        QCoreApplication::exit(0);
+        if (headless) {
+          demo::runHeadlessWall(parser.value(outOption));
+        } else {
+          demo::showHostWindow(orvane::sandbox::kMediaKey, orvane::sandbox::kMediaChannelKey);
+        }
         return;
       }
       const auto camp = findCamp(req, *joinId);
@@ -157,11 +177,14 @@ int main(int argc, char** argv) {
       join->start();
     });
   });
-  QTimer::singleShot(90'000, &app, [] {
-    std::cerr << "The demo did not finish within 90 s\n";
-    QCoreApplication::exit(2);
-  });
+  if (headless) {
+    QTimer::singleShot(120'000, &app, [] {
+      std::cerr << "The demo did not finish within 120 s\n";
+      QCoreApplication::exit(2);
+    });
+  }
   const int status = app.exec();
   join.reset();
+  demo::finishHeadlessWall();
   return status;
 }

@@ -6,6 +6,8 @@
 
 #include "orvane/export.hpp"
 
+class QWidget;
+
 namespace orvane {
 
 // The one object a host calls: it names the host and its user and chooses the
@@ -38,6 +40,15 @@ class ORVANE_EXPORT Orvane {
   void setBenefitsType(std::int64_t benefitsType);
   void setCopyRightVisibility(bool visibility);
   void setTrackingUsage(bool use);
+
+  // Shows the wall in its own window, window-modal over `from`'s window, and returns at
+  // once. While a wall shown this way is open, a second call brings it to the front.
+  // Before `initialize` nothing is shown and an error line is logged. GUI thread.
+  void presentOrvane(QWidget* from);
+  // A new wall on every call, without a parent, for the host to place and to delete.
+  // Before `initialize` the wall is still made (its list then reports the failure) and
+  // an error line is logged. GUI thread.
+  QWidget* orvaneViewController();
 
   // Theme colours, read by the screens when they load; set them on the GUI thread.
   QColor orvaneColorPrimary = QColor::fromRgbF(1.0f, 92 / 255.0f, 90 / 255.0f, 1.0f);

@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <chrono>
+
+#include "core/participation/api_join.hpp"
+#include "core/support/notification_center.hpp"
+#include "orvane/localized.hpp"
+#include "ui/screens/can_receive_benefits_view_controller.hpp"
+#include "ui/screens/copy_right_view.hpp"
+#include "ui/screens/detail_view_controller.hpp"
+#include "ui/sdk/qt_alert_host.hpp"
+#include "wall_test_support.hpp"
+
+namespace orvane::ui {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kWaitMs = 10000;
+
+class DetailScreenTest : public testing::WallTest {
+ protected:
+  void SetUp() override {
+    WallTest::SetUp();
+    initialize();
+    // The desktop's tracking prompt is not what these tests are about.
+    Orvane::shared().setTrackingUsage(false);
+    root = new ViewController();
+    root->navigationItem().title = "List";
+    nav = std::make_unique<NavigationController>(root);
+    nav->resize(390, 720);
+    nav->show();
+  }
+  void TearDown() override {
+    nav.reset();
+    ApiJoin::shared().viewController.reset();
+    WallTest::TearDown();
+  }
+
+  Camp camp(std::int64_t convflag) const {
+    Camp c;
+    c.campid = 10001;
+    c.name = "Cloudberry Puzzle";
+    c.cta = "Install and play";
+    c.rewarddesc = "<b>Install</b> and reach level 3";
+    c.joindesc = "<p>Install the app.</p><p>Open it once.</p>";
+    c.rewardprice = 1500;
+    c.pricemark = "P";
+    c.bm = 1;
+    c.convflag = convflag;
+    c.iconurl = server_->imageUrl("icon-64x64.png");
+    return c;
+  }
+
+  // Pushes a detail screen for `c` and waits for the view request to be handled.
+  DetailViewController* open(const Camp& c, bool waitForView = true) {
+    auto* detail = new DetailViewController();
+    detail->camp = c;
+    QSignalSpy answered(detail, &DetailViewController::viewAnswered);
+    nav->pushViewController(detail, true);
+    if (waitForView) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return answered.count() > 0; }, kWaitMs));
+    }
+    return detail;
+  }
+  static QPushButton* reward(DetailViewController* d) { return d->findChild<QPushButton*>("b_reward"); }
+
+  ViewController* root = nullptr;
+  std::unique_ptr<NavigationController> nav;
+};
+
+TEST_F(DetailScreenTest, FillsTheScreenAndTakesTheFlowsAlerts) {
+  auto* detail = open(camp(0));
+  EXPECT_EQ(root->navigationItem().backButtonTitle, "Cloudberry Puzzle");
+  EXPECT_EQ(nav->findChild<QToolButton*>("b_back")->text(), "Cloudberry Puzzle");
+  EXPECT_EQ(detail->findChild<QLabel*>("l_title")->text(), "Cloudberry Puzzle");
+  const QString content = detail->findChild<QTextBrowser*>("l_content")->toPlainText();
+  EXPECT_TRUE(content.startsWith("Install and reach level 3")) << content.toStdString();
+  EXPECT_TRUE(content.endsWith("1,500 P")) << content.toStdString();
+  EXPECT_EQ(detail->findChild<QTextBrowser*>("l_how_participate")->toPlainText(),
+            "Install the app.\nOpen it once.");
+  EXPECT_EQ(reward(detail)->text(), "Install and play");
+  EXPECT_EQ(ApiJoin::shared().viewController.lock(), nav->alertHost());
+
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return !detail->findChild<QTextBrowser*>("l_join_desc")->toPlainText().isEmpty(); }, kWaitMs));
+  EXPECT_TRUE(detail->findChild<QWidget*>("v_join_desc")->isVisible());
+  ASSERT_EQ(count("/v1/view"), 1u);
+  EXPECT_EQ(server_->received("/v1/view").front().queryValue("campid"), "10001");
+}
+
+TEST_F(DetailScreenTest, JoinWorksOnlyForAnUnconvertedCampaignAndOnlyOnceTheViewIsAnswered) {
+  sandbox::Forcing slow;
+  slow.endpoint = "/v1/view";
+  slow.delayMs = 1500;
+  server_->force(slow);
+  auto* detail = open(camp(0), false);
+  QSignalSpy answered(detail, &DetailViewController::viewAnswered);
+  QTest::mouseClick(reward(detail), Qt::LeftButton);
+  EXPECT_FALSE(detail->hasRewardAction()) << "before the view answer the button does nothing";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return answered.count() > 0; }, kWaitMs));
+  EXPECT_EQ(count("/v1/join"), 0u);
+  QTest::mouseClick(reward(detail), Qt::LeftButton);
+  EXPECT_TRUE(server_->waitForRequests("/v1/join", 1, 10s));
+}
+
+TEST_F(DetailScreenTest, AFailedViewAnswerStillAllowsTheJoin) {
+  sandbox::Forcing failing;
+  failing.endpoint = "/v1/view";
+  failing.result = 500;
+  server_->force(failing);
+  auto* detail = open(camp(0));
+  EXPECT_TRUE(sink_->contains("DetailViewController apiView Error : Optional(500)"));
+  QTest::mouseClick(reward(detail), Qt::LeftButton);
+  EXPECT_TRUE(server_->waitForRequests("/v1/join", 1, 10s));
+}
+
+TEST_F(DetailScreenTest, ConvertedCampaignWaitsForTheFlowThenChecksAndCollects) {
+  auto* detail = open(camp(1));
+  EXPECT_FALSE(detail->hasRewardAction());
+  EXPECT_EQ(reward(detail)->text(), "Install and play");
+
+  int listChanges = 0;
+  auto observation = NotificationCenter::shared().observe(kActionListChange, [&] { ++listChanges; });
+  detail->onParticipationCheckPossible();
+  EXPECT_EQ(reward(detail)->text(), QString::fromStdString(localized("ov_participation_check")));
+  EXPECT_EQ(listChanges, 1);
+  QTest::mouseClick(reward(detail), Qt::LeftButton);
+  EXPECT_TRUE(server_->waitForRequests("/v1/exec", 1, 10s));
+
+  detail->onAccumulationPossible(10001, "key-from-flow");
+  EXPECT_EQ(reward(detail)->text(), QString::fromStdString(localized("ov_accumulate")));
+  QTest::mouseClick(reward(detail), Qt::LeftButton);
+  ASSERT_TRUE(server_->waitForRequests("/v1/reward", 1, 10s));
+  EXPECT_EQ(server_->received("/v1/reward").front().queryValue("ovnkey"), "key-from-flow");
+  EXPECT_EQ(count("/v1/join"), 0u);
+}
+
+TEST_F(DetailScreenTest, DetailFinishReturnsToTheListAndDeletesTheScreen) {
+  QPointer<DetailViewController> detail = open(camp(0));
+  NotificationCenter::shared().post(kActionDetailFinish);
+  EXPECT_EQ(nav->topViewController(), root);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return detail.isNull(); }, kWaitMs));
+  NotificationCenter::shared().post(kActionDetailFinish);  // no screen left to pop: harmless
+  EXPECT_EQ(nav->topViewController(), root);
+}
+
+TEST_F(DetailScreenTest, ImageChoiceAndHeightFromTheAspectRatio) {
+  Camp both = camp(0);
+  both.viewurl = server_->imageUrl("view-1000x500.png");
+  both.nativeurl = server_->imageUrl("native-600x600.png");
+  auto* detail = open(both);
+  auto* native = detail->findChild<QLabel*>("iv_native");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return native->height() == native->width() / 2; }, kWaitMs))
+      << native->width() << "x" << native->height();
+  EXPECT_FALSE(detail->findChild<QLabel*>("iv_icon")->isVisible());
+  EXPECT_EQ(count("/img/native-600x600.png"), 0u);
+
+  nav->popToRootViewController(false);
+  auto* iconOnly = open(camp(0));
+  EXPECT_FALSE(iconOnly->findChild<QLabel*>("iv_native")->isVisible());
+  EXPECT_TRUE(iconOnly->findChild<QLabel*>("iv_icon")->isVisible());
+  EXPECT_TRUE(server_->waitForRequests("/img/icon-64x64.png", 1, 10s));
+}
+
+TEST_F(DetailScreenTest, CopyrightFooterFollowsTheSetting) {
+  Orvane::shared().setCopyRightVisibility(true);
+  auto* shown = open(camp(0));
+  auto* footer = shown->findChild<CopyRightView*>("v_copyright");
+  ASSERT_NE(footer, nullptr);
+  EXPECT_TRUE(footer->isVisible());
+  EXPECT_EQ(footer->height(), 30);
+  ASSERT_NE(footer->content(), nullptr);
+  EXPECT_EQ(footer->content()->size(), footer->size());
+
+  nav->popToRootViewController(false);
+  Orvane::shared().setCopyRightVisibility(false);
+  auto* hidden = open(camp(0));
+  footer = hidden->findChild<CopyRightView*>("v_copyright");
+  ASSERT_NE(footer, nullptr);
+  EXPECT_FALSE(footer->isVisible());
+  EXPECT_EQ(footer->height(), 0);
+  EXPECT_EQ(footer->content(), nullptr);
+  // The reward button then ends at the bottom padding, with no gap for the footer.
+  EXPECT_EQ(hidden->height() - (reward(hidden)->geometry().bottom() + 1), 12);
+}
+
+class BenefitsPopupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    NavigationController::setAnimationsEnabled(false);
+    window.resize(390, 720);
+    window.show();
+  }
+  void TearDown() override { NavigationController::setAnimationsEnabled(true); }
+  QPointer<CanReceiveBenefitsViewController> present(std::optional<QString> text) {
+    auto* popup = new CanReceiveBenefitsViewController();
+    popup->rewardPriceAndMark = std::move(text);
+    popup->presentIn(&window);
+    return popup;
+  }
+  QWidget window;
+};
+
+TEST_F(BenefitsPopupTest, ShowsTheTotalAndClosesFromTheMarkOrOutside) {
+  auto popup = present(QStringLiteral("12,500 P"));
+  auto* sheet = popup->findChild<QWidget*>("v_popup_sheet");
+  EXPECT_EQ(popup->findChild<QLabel*>("l_popup_coins_value")->text(), "12,500 P");
+  EXPECT_EQ(sheet->height(), 150);
+  EXPECT_EQ(sheet->geometry().bottom(), window.rect().bottom());
+
+  QTest::mouseClick(sheet, Qt::LeftButton, {}, QPoint(20, 100));  // inside: stays
+  EXPECT_TRUE(popup->isVisible());
+  QTest::mouseClick(popup, Qt::LeftButton, {}, QPoint(20, 20));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return popup.isNull(); }, kWaitMs));
+
+  auto second = present(std::nullopt);
+  EXPECT_TRUE(second->findChild<QLabel*>("l_popup_coins_value")->text().isEmpty());
+  QSignalSpy dismissed(second.data(), &CanReceiveBenefitsViewController::dismissed);
+  QTest::mouseClick(second->findChild<QToolButton*>("iv_close"), Qt::LeftButton);
+  EXPECT_EQ(dismissed.count(), 1);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return second.isNull(); }, kWaitMs));
+}
+
+}  // namespace
+}  // namespace orvane::ui

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/api/records.hpp"
+#include "ui/screens/camp_table_view_cell.hpp"
+#include "ui/widgets/campaign_table_view.hpp"
+
+class QLabel;
+class QPushButton;
+
+namespace orvane::ui {
+
+// A CPS (purchase) campaign row: icon, title, the discounted price and the price button.
+class CampCPSTableViewCell : public TableViewCell {
+  Q_OBJECT
+
+ public:
+  static constexpr const char* kReuseIdentifier = "tvc_camp_cps";
+
+  explicit CampCPSTableViewCell(QWidget* parent = nullptr);
+  ~CampCPSTableViewCell() override;
+
+  void setItem(const Camp& camp, int row, CampClickProtocol* campClickProtocol);
+  void clickJoin();
+
+  const std::optional<Camp>& camp() const { return camp_; }
+  QString titleText() const;
+  QString contentText() const;
+  QString buttonText() const;
+
+  bool hasHeightForWidth() const override { return true; }
+  int heightForWidth(int width) const override;
+  void prepareForReuse() override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  int layoutFor(int width, bool apply) const;
+
+  qt::ImageView* ivIcon_;
+  QLabel* lTitle_;
+  QLabel* lContent_;
+  QPushButton* bRewardButton_;
+  std::optional<Camp> camp_;
+  int row_ = -1;
+  CampClickProtocol* campClickProtocol_ = nullptr;
+};
+
+}  // namespace orvane::ui

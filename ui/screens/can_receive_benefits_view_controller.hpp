@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+#include "ui/sdk/view_controller.hpp"
+
+namespace Ui {
+class CanReceiveBenefitsViewController;
+}
+
+namespace orvane::ui {
+
+// The pop-up with the total reward the user can still collect: a black bottom sheet
+// over the wall's window that closes with its close mark or a click outside it.
+class CanReceiveBenefitsViewController : public ViewController {
+  Q_OBJECT
+
+ public:
+  explicit CanReceiveBenefitsViewController(QWidget* parent = nullptr);
+  ~CanReceiveBenefitsViewController() override;
+
+  // Set before the pop-up is shown.
+  std::optional<QString> rewardPriceAndMark;
+
+  // Shows the pop-up over `window` (covering it) until it is dismissed; it then deletes itself.
+  void presentIn(QWidget* window);
+  // Closes the pop-up; it is deleted once off screen.
+  void clickClose();
+
+ signals:
+  void dismissed();
+
+ protected:
+  void viewDidLoad() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void placeSheet();
+
+  std::unique_ptr<Ui::CanReceiveBenefitsViewController> ui_;
+  bool dismissed_ = false;
+};
+
+}  // namespace orvane::ui

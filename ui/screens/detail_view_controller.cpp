@@ -1,0 +1,364 @@
+#include "ui/screens/detail_view_controller.hpp"
+
+#include <QLocale>
+#include <QPainter>
+#include <QPointer>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QUrl>
+
+#include "core/api/api_list.hpp"
+#include "core/participation/api_join.hpp"
+#include "core/screens/reward_text.hpp"
+#include "core/support/image_cache_loader.hpp"
+#include "core/support/platform/platform.hpp"
+#include "orvane/localized.hpp"
+#include "orvane/log.hpp"
+#include "platform/qt/qt_image_codec.hpp"
+#include "ui/screens/html_to_string.hpp"
+#include "ui/sdk/navigation_controller.hpp"
+#include "ui/sdk/qt_alert_host.hpp"
+#include "ui/sdk/style.hpp"
+#include "ui_detail_view_controller.h"
+
+namespace orvane::ui {
+
+namespace {
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+QFont pixelFont(const QFont& base, int px, QFont::Weight weight = QFont::Normal) {
+  QFont f = base;
+  f.setPixelSize(px);
+  f.setWeight(weight);
+  return f;
+}
+
+DecimalStyle localeDecimalStyle() {
+  const QLocale locale;
+  DecimalStyle s;
+  s.groupSeparator = locale.groupSeparator().toStdString();
+  s.decimalSeparator = locale.decimalPoint().toStdString();
+  s.minusSign = locale.negativeSign().toStdString();
+  return s;
+}
+
+// A read-only text that is exactly as high as its content, so the page scrolls as one.
+void prepareText(QTextBrowser* view) {
+  view->setFrameShape(QFrame::NoFrame);
+  view->setOpenLinks(false);
+  view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  view->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  view->document()->setDocumentMargin(0);
+  view->viewport()->setAutoFillBackground(false);
+  view->setStyleSheet(QStringLiteral("QTextBrowser{background:transparent;}"));
+  // The page decides the width; the text follows it and only asks for its height.
+  view->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  view->setMinimumWidth(0);
+}
+
+void fitHeight(QTextBrowser* view) {
+  const int width = std::max(1, view->width());
+  view->document()->setTextWidth(width);
+  view->setFixedHeight(static_cast<int>(std::ceil(view->document()->size().height())) + 2);
+}
+
+// HTML from the server in one colour and font.
+void setHtmlText(QTextBrowser* view, const std::string& html, const QColor& color, const QFont& font) {
+  QTextDocument* doc = view->document();
+  doc->clear();
+  QTextCursor cursor(doc);
+  cursor.insertFragment(htmlToString(qs(html)));
+  setUniformStyle(*doc, color, font);
+  fitHeight(view);
+}
+
+void paintPlaceholder(QLabel* label, QSize size) {
+  QPixmap pixmap(size.expandedTo(QSize(1, 1)));
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0xF2, 0xF2, 0xF2));
+  p.drawRoundedRect(pixmap.rect(), 8, 8);
+  label->setPixmap(pixmap);
+}
+
+}  // namespace
+
+// The flow holds its receiver weakly; this one forwards to the screen while it lives.
+class DetailViewController::Receiver : public JoinProtocol {
+ public:
+  explicit Receiver(DetailViewController* screen) : screen_(screen) {}
+  void onParticipationCheckPossible() override {
+    if (screen_) screen_->onParticipationCheckPossible();
+  }
+  void onAccumulationPossible(std::int64_t campid, const std::string& ovnkey) override {
+    if (screen_) screen_->onAccumulationPossible(campid, ovnkey);
+  }
+
+ private:
+  QPointer<DetailViewController> screen_;
+};
+
+DetailViewController::DetailViewController(QWidget* parent)
+    : ViewController(parent),
+      ui_(std::make_unique<Ui::DetailViewController>()),
+      receiver_(std::make_shared<Receiver>(this)),
+      imageLoader_(std::make_unique<ImageCacheLoader>()) {
+  ui_->setupUi(this);
+  setObjectName(QStringLiteral("DetailViewController"));
+  style::forceLightAppearance(this);
+  ui_->sv_detail->viewport()->setAutoFillBackground(false);
+  ui_->v_detail_content->setAutoFillBackground(false);
+  for (auto* view : {ui_->l_content, ui_->l_how_participate, ui_->l_join_desc}) {
+    prepareText(view);
+    view->installEventFilter(this);
+  }
+  ui_->v_join_desc->setStyleSheet(
+      QStringLiteral("QFrame#v_join_desc{background:#F7F7F7;border-radius:8px;}"));
+  ui_->v_join_desc->hide();  // until the notice arrives
+  ui_->l_title->setFont(pixelFont(font(), 18, QFont::Bold));
+  ui_->l_how_participate_header->setFont(pixelFont(font(), 14, QFont::Bold));
+  ui_->l_how_participate_header->setText(qs(localized("ov_how_participate")));
+  ui_->b_reward->setCursor(Qt::PointingHandCursor);
+  connect(ui_->b_reward, &QPushButton::clicked, this, [this] {
+    // Copied first: an action may replace itself.
+    if (auto action = rewardAction_) action();
+  });
+}
+
+DetailViewController::~DetailViewController() { finishObservation_.reset(); }
+
+void DetailViewController::viewDidLoad() {
+  if (!camp) {
+    Log::log("DetailViewController: no campaign to show", Log::Level::error());
+    ui_->b_reward->setEnabled(false);
+    return;
+  }
+  const Camp& c = *camp;
+  // The back control above this screen shows the campaign's name.
+  if (auto* nav = navigationController()) {
+    if (ViewController* below = nav->topViewController(); below && below != this) {
+      below->navigationItem().backButtonTitle = qs(c.name);
+      emit below->navigationItemChanged();
+    }
+  }
+  finishObservation_ = NotificationCenter::shared().observe(kActionDetailFinish, [guard = QPointer(this)] {
+    QMetaObject::invokeMethod(
+        qApp,
+        [guard] {
+          if (guard) guard->finish();
+        },
+        Qt::AutoConnection);
+  });
+  takeAlerts();
+
+  ui_->iv_icon->hide();
+  ui_->iv_native->installEventFilter(this);
+  // The image's own size must not widen the page.
+  ui_->iv_native->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  ui_->iv_native->setMinimumWidth(0);
+  const std::optional<std::string>& large = c.viewurl ? c.viewurl : c.nativeurl;
+  if (large) {
+    loadImage(*large, true);
+  } else {
+    ui_->iv_native->hide();
+    ui_->iv_icon->show();
+    loadImage(c.iconurl.value_or(std::string()), false);
+  }
+
+  ui_->l_title->setText(qs(c.name));
+  ui_->l_title->setAccessibleName(qs(c.name));
+
+  setHtmlText(ui_->l_content, c.rewarddesc, style::kDescriptionGrey, pixelFont(font(), 12));
+  {
+    QTextCursor cursor(ui_->l_content->document());
+    cursor.movePosition(QTextCursor::End);
+    QTextCharFormat price;
+    price.setForeground(style::accent());
+    price.setFont(pixelFont(font(), 14, QFont::Bold));
+    cursor.insertText(qs(rewardText(c.rewardprice, c.pricemark, localeDecimalStyle())), price);
+    fitHeight(ui_->l_content);
+  }
+
+  ui_->b_reward->setText(qs(c.cta));
+  ui_->b_reward->setAccessibleName(qs(c.cta));
+  ui_->b_reward->setStyleSheet(
+      QStringLiteral("QPushButton{background:%1;color:white;border:none;border-radius:12px;"
+                     "font-size:15px;font-weight:600;}"
+                     "QPushButton:focus{border:2px solid #111111;}")
+          .arg(style::accent().name()));
+
+  setHtmlText(ui_->l_how_participate, c.joindesc, style::kDescriptionGrey, pixelFont(font(), 14));
+
+  requestNotice();
+  requestView();
+}
+
+void DetailViewController::viewWillAppear() { takeAlerts(); }
+
+void DetailViewController::takeAlerts() {
+  if (!alertHost_) {
+    if (auto* nav = navigationController()) alertHost_ = nav->alertHost();
+  }
+  if (alertHost_) ApiJoin::shared().viewController = alertHost_;
+}
+
+void DetailViewController::requestNotice() {
+  QPointer<DetailViewController> guard(this);
+  auto platform = Platform::current();
+  ApiList(platform).getVelmontNotice([guard, platform](Result<std::string> body) {
+    if (!body.ok()) return;
+    auto notice = decodeVelmontNotice(body.value());
+    if (!notice.ok()) {
+      Log::log(notice.error().description, Log::Level::error());
+      return;
+    }
+    if (notice.value().result != 200) {
+      const auto& r = notice.value().result;
+      Log::log("DetailViewController apiVelmontNotice Error :",
+               {r ? "Optional(" + std::to_string(*r) + ")" : std::string("nil")}, Log::Level::error());
+      return;
+    }
+    platform->mainQueue->post([guard, text = notice.value().text] {
+      if (!guard) return;
+      if (!text) {
+        Log::log("DetailViewController apiVelmontNotice: the notice has no text", Log::Level::error());
+      } else {
+        guard->ui_->v_join_desc->show();
+        setHtmlText(guard->ui_->l_join_desc, *text, style::kDescriptionGrey, pixelFont(guard->font(), 12));
+      }
+      emit guard->noticeAnswered();
+    });
+  });
+}
+
+void DetailViewController::requestView() {
+  QPointer<DetailViewController> guard(this);
+  auto platform = Platform::current();
+  const std::int64_t convflag = camp->convflag;
+  ApiList(platform).getView(
+      std::to_string(camp->campid), [guard, platform, convflag](Result<std::string> body) {
+        if (!body.ok()) return;
+        auto view = decodeVelmontNotice(body.value());
+        if (!view.ok()) {
+          Log::log(view.error().description, Log::Level::error());
+          return;
+        }
+        if (view.value().result != 200) {
+          const auto& r = view.value().result;
+          Log::log("DetailViewController apiView Error :",
+                   {r ? "Optional(" + std::to_string(*r) + ")" : std::string("nil")}, Log::Level::error());
+        }
+        platform->mainQueue->post([guard, convflag] {
+          if (!guard) return;
+          // Only a campaign not yet converted joins from here; the flow's reports set the other states.
+          if (convflag == 0 && !guard->rewardAction_)
+            guard->setRewardAction([guard] {
+              if (guard) guard->clickJoin();
+            });
+          emit guard->viewAnswered();
+        });
+      });
+}
+
+void DetailViewController::setRewardAction(std::function<void()> action) {
+  rewardAction_ = std::move(action);
+}
+
+void DetailViewController::clickJoin() {
+  if (camp) ApiJoin::shared().startJoin(*camp, receiver_);
+}
+
+void DetailViewController::clickParticipation() {
+  if (camp) ApiJoin::shared().flowParticipation(*camp);
+}
+
+void DetailViewController::clickAccumulation() {
+  if (!camp) return;
+  if (!ovnkey) {
+    Log::log("DetailViewController clickAccumulation: no reward key", Log::Level::error());
+    return;
+  }
+  ApiJoin::shared().apiReward(camp->campid, *ovnkey);
+}
+
+void DetailViewController::onParticipationCheckPossible() {
+  const QString title = qs(localized("ov_participation_check"));
+  ui_->b_reward->setText(title);
+  ui_->b_reward->setAccessibleName(title);
+  setRewardAction([guard = QPointer(this)] {
+    if (guard) guard->clickParticipation();
+  });
+  NotificationCenter::shared().post(kActionListChange);
+}
+
+void DetailViewController::onAccumulationPossible(std::int64_t /*campid*/, const std::string& key) {
+  ovnkey = key;
+  const QString title = qs(localized("ov_accumulate"));
+  ui_->b_reward->setText(title);
+  ui_->b_reward->setAccessibleName(title);
+  setRewardAction([guard = QPointer(this)] {
+    if (guard) guard->clickAccumulation();
+  });
+}
+
+void DetailViewController::finish() {
+  if (auto* nav = navigationController()) nav->popToRootViewController(true);
+}
+
+void DetailViewController::loadImage(const std::string& url, bool native) {
+  QLabel* target = native ? ui_->iv_native : ui_->iv_icon;
+  paintPlaceholder(target, native ? QSize(std::max(1, width()), 200) : QSize(96, 96));
+  if (url.empty() || !QUrl(qs(url), QUrl::StrictMode).isValid()) {
+    Log::log("DetailViewController: no usable image address:", {url}, Log::Level::error());
+    return;
+  }
+  QPointer<DetailViewController> guard(this);
+  imageLoader_->obtainImageWithPath(url, [guard, native](ImagePtr image) {
+    if (!guard || !image) return;
+    const QImage* q = qt::QtImageCodec::qimage(*image);
+    if (q == nullptr || q->isNull()) return;
+    if (native) {
+      guard->showNativeImage(*q);
+    } else {
+      guard->ui_->iv_icon->setPixmap(QPixmap::fromImage(*q));
+    }
+  });
+}
+
+void DetailViewController::showNativeImage(const QImage& image) {
+  nativeImage_ = image;
+  ui_->iv_native->setPixmap(QPixmap::fromImage(image));
+  updateNativeHeight();
+}
+
+void DetailViewController::updateNativeHeight() {
+  if (nativeImage_.isNull() || nativeImage_.width() <= 0) return;
+  const int w = ui_->iv_native->width() > 0 ? ui_->iv_native->width() : width();
+  ui_->iv_native->setFixedHeight(
+      static_cast<int>(std::lround(double(w) * nativeImage_.height() / nativeImage_.width())));
+}
+
+void DetailViewController::resizeEvent(QResizeEvent* event) {
+  ViewController::resizeEvent(event);
+  updateNativeHeight();
+}
+
+bool DetailViewController::eventFilter(QObject* watched, QEvent* event) {
+  // A text's height depends on its final width, known only once the page is laid out.
+  if (event->type() == QEvent::Resize && watched == ui_->iv_native) updateNativeHeight();
+  if (event->type() == QEvent::Resize) {
+    auto* view = qobject_cast<QTextBrowser*>(watched);
+    if (view != nullptr && static_cast<QResizeEvent*>(event)->oldSize().width() != view->width())
+      fitHeight(view);
+  }
+  return ViewController::eventFilter(watched, event);
+}
+
+}  // namespace orvane::ui

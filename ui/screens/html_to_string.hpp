@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QTextDocumentFragment>
+#include <cstddef>
+#include <list>
+#include <unordered_map>
+
+class QTextDocument;
+
+namespace orvane::ui {
+
+// Server HTML turned into styled text that keeps the text and its paragraph structure
+// (line breaks, lists, spacing). Remote or local resources named by the HTML are never
+// loaded and images are dropped: only text is shown. GUI thread only.
+QTextDocumentFragment htmlToString(const QString& html);
+
+// Sets one colour and one font over the whole document, keeping its block layout.
+void setUniformStyle(QTextDocument& document, const QColor& color, const QFont& font);
+
+// Bounded LRU of conversions keyed by the HTML text, so that scrolling a list does not
+// convert the same description twice.
+class HtmlToStringCache {
+ public:
+  explicit HtmlToStringCache(std::size_t capacity = 512);
+
+  static HtmlToStringCache& shared();
+
+  QTextDocumentFragment convert(const QString& html);
+
+  std::size_t size() const { return entries_.size(); }
+  std::size_t capacity() const { return capacity_; }
+  std::size_t conversions() const { return conversions_; }
+  void clear();
+
+ private:
+  struct Entry {
+    QString html;
+    QTextDocumentFragment fragment;
+  };
+
+  std::size_t capacity_;
+  std::size_t conversions_ = 0;
+  std::list<Entry> entries_;  // most recently used first
+  std::unordered_map<QString, std::list<Entry>::iterator> index_;
+};
+
+}  // namespace orvane::ui

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/api/records.hpp"
+#include "core/screens/camp_ordering.hpp"
+#include "core/support/notification_center.hpp"
+#include "core/support/platform/alert_host.hpp"
+#include "ui/screens/camp_table_view_cell.hpp"
+#include "ui/sdk/view_controller.hpp"
+#include "ui/widgets/campaign_table_view.hpp"
+
+class QLabel;
+class QPushButton;
+
+namespace orvane::ui {
+
+class QtAlertHost;
+
+// The campaign list: the wall's first screen. Requests the list, shows it under the
+// kind tabs and the sort button, announces the collectable total, opens details.
+class OrvaneViewController : public ViewController, public TableViewDataSource, public CampClickProtocol {
+  Q_OBJECT
+
+ public:
+  explicit OrvaneViewController(QWidget* parent = nullptr);
+  ~OrvaneViewController() override;
+
+  void back();
+  void refreshList();
+  void scValueChanged(int index);
+  void clickSort();
+  void onClick(int row) override;
+
+  std::int64_t listType() const { return listType_; }
+  std::optional<bool> isAppear() const { return isAppear_; }
+  const std::vector<Camp>& selectedAllCampList() const { return selectedAllCampList_; }
+  CampaignTableView* tableView() const { return tvCamp_; }
+  // The reward text of the latest response ("1,500 P").
+  const QString& rewardText() const { return rewardText_; }
+
+  // TableViewDataSource
+  int numberOfRows(CampaignTableView& table) override;
+  TableViewCell* cellForRow(CampaignTableView& table, int row) override;
+
+ signals:
+  // A response was shown (or reported as a failure); tests wait on it.
+  void listUpdated();
+
+ protected:
+  void viewDidLoad() override;
+  void viewDidAppear() override;
+  void viewDidDisappear() override;
+  void prepare(const QString& identifier, ViewController* destination, const QVariant& sender) override;
+
+ private:
+  void apiReq();
+  void showResponse(CampLists lists);
+  void setSort();
+  void showReward();
+  void drawMainTab();
+  void selectKind(CampKind kind);
+  std::shared_ptr<AlertHost> alertHost();
+  void presentAlert(Alert alert);
+  void alertError(const std::string& description);
+
+  QWidget* vCoins_;
+  QLabel* lCoinsValue_;
+  QWidget* vTabs_;
+  QWidget* scCamp_;
+  QPushButton* segments_[2];
+  QPushButton* bSort_;
+  CampaignTableView* tvCamp_;
+
+  std::vector<Camp> otherCampList_, cpsCampList_, selectedCampList_;
+  std::vector<Camp> otherHouseList_, cpsHouseList_, selectedHouseList_;
+  std::vector<Camp> selectedAllCampList_;
+  std::int64_t listType_ = 1;
+  std::optional<bool> isAppear_;
+  int selectedSegment_ = 0;
+  QString rewardText_;
+  NotificationCenter::Observation listChange_;
+  std::shared_ptr<AlertHost> ownAlertHost_;  // when the screen is not in a navigation container
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace orvane::ui

@@ -1,0 +1,352 @@
+#include "ui/sdk/navigation_controller.hpp"
+
+#include <QAbstractButton>
+#include <QEasingCurve>
+#include <QLabel>
+#include <QPainter>
+#include <QParallelAnimationGroup>
+#include <QPropertyAnimation>
+#include <QResizeEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <atomic>
+
+#include "orvane/localized.hpp"
+#include "ui/sdk/icons.hpp"
+#include "ui/sdk/qt_alert_host.hpp"
+#include "ui/sdk/style.hpp"
+
+namespace orvane::ui {
+
+namespace {
+
+std::atomic<bool> gAnimationsEnabled{true};
+constexpr int kBarHeight = 44;
+constexpr int kHitArea = 44;
+constexpr int kSlideMs = 250;
+
+// The bar: back control on the left, the title centred over the whole width, close on the right.
+class NavigationBar : public QWidget {
+ public:
+  explicit NavigationBar(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("navigation_bar"));
+    setFixedHeight(kBarHeight);
+    setAutoFillBackground(true);
+
+    back = new QToolButton(this);
+    back->setObjectName(QStringLiteral("b_back"));
+    back->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    back->setIconSize(QSize(20, 20));
+    back->setCursor(Qt::PointingHandCursor);
+    back->setAutoRaise(true);
+
+    title = new QLabel(this);
+    title->setObjectName(QStringLiteral("l_navigation_title"));
+    title->setAlignment(Qt::AlignCenter);
+    QFont f = title->font();
+    f.setPixelSize(17);
+    f.setWeight(QFont::DemiBold);
+    title->setFont(f);
+
+    close = new QToolButton(this);
+    close->setObjectName(QStringLiteral("b_close"));
+    close->setAccessibleName(QString::fromStdString(localized("ov_close")));
+    close->setToolTip(close->accessibleName());
+    close->setIconSize(QSize(24, 24));
+    close->setFixedSize(kHitArea, kHitArea);
+    close->setCursor(Qt::PointingHandCursor);
+    close->setAutoRaise(true);
+    applyAccent();
+  }
+
+  void applyAccent() {
+    const QColor accent = style::accent();
+    back->setIcon(icons::backChevronIcon(accent, 20));
+    back->setStyleSheet(
+        QStringLiteral("QToolButton{border:none;background:transparent;color:%1;font-size:15px;"
+                       "padding:0 4px 0 0;}")
+            .arg(accent.name()));
+    close->setIcon(icons::closeIcon(style::kText, 24));
+    close->setStyleSheet(QStringLiteral("QToolButton{border:none;background:transparent;}"));
+  }
+
+  void setTexts(const QString& titleText, const QString& backText, bool showBack) {
+    fullTitle = titleText;
+    back->setVisible(showBack);
+    back->setText(backText);
+    back->setAccessibleName(backText);
+    relayout();
+  }
+
+  void relayout() {
+    const int w = width();
+    const int closeX = w - kHitArea - 4;
+    close->move(closeX, 0);
+    const int maxBack = w / 3;
+    back->setFixedHeight(kHitArea);
+    back->adjustSize();
+    back->setFixedWidth(std::min(back->sizeHint().width(), maxBack));
+    back->move(8, 0);
+    // The title stays centred on the bar, clear of whichever side control is wider.
+    const int left = back->isVisible() ? back->x() + back->width() : 0;
+    const int side = std::max(left, w - closeX) + 4;
+    const int titleWidth = std::max(0, w - 2 * side);
+    title->setGeometry(side, 0, titleWidth, kBarHeight);
+    title->setText(title->fontMetrics().elidedText(fullTitle, Qt::ElideRight, titleWidth));
+    title->setAccessibleName(fullTitle);
+    title->setToolTip(title->text() != fullTitle ? fullTitle : QString());
+  }
+
+  QToolButton* back;
+  QLabel* title;
+  QToolButton* close;
+  QString fullTitle;
+
+ protected:
+  void resizeEvent(QResizeEvent*) override { relayout(); }
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    p.fillRect(QRect(0, height() - 1, width(), 1), style::kHairline);
+  }
+};
+
+}  // namespace
+
+struct NavigationController::Impl {
+  NavigationBar* bar = nullptr;
+  QWidget* content = nullptr;
+  std::vector<QPointer<ViewController>> stack;
+  QPointer<QAbstractAnimation> running;
+  std::function<void()> finishRunning;
+  std::shared_ptr<QtAlertHost> alertHost;
+  bool appeared = false;
+};
+
+NavigationController::NavigationController(ViewController* root, QWidget* parent)
+    : ViewController(parent), impl_(std::make_unique<Impl>()) {
+  setObjectName(QStringLiteral("orvane_navigation"));
+  style::forceLightAppearance(this);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  impl_->bar = new NavigationBar(this);
+  impl_->content = new QWidget(this);
+  impl_->content->setObjectName(QStringLiteral("navigation_content"));
+  layout->addWidget(impl_->bar);
+  layout->addWidget(impl_->content, 1);
+  connect(impl_->bar->back, &QToolButton::clicked, this, [this] { popViewController(true); });
+  connect(impl_->bar->close, &QToolButton::clicked, this, &NavigationController::closeRequested);
+  impl_->alertHost = std::make_shared<QtAlertHost>(this);
+  if (root != nullptr) {
+    adopt(root);
+    impl_->stack.emplace_back(root);
+    root->show();
+  }
+  layoutScreens();
+  updateBar();
+}
+
+NavigationController::~NavigationController() {
+  // A slide still running must not call back into a half-destroyed container.
+  if (impl_->running) {
+    impl_->running->disconnect(this);
+    delete impl_->running.data();
+  }
+  impl_->finishRunning = nullptr;
+  impl_->alertHost.reset();
+}
+
+void NavigationController::setAnimationsEnabled(bool enabled) { gAnimationsEnabled = enabled; }
+bool NavigationController::animationsEnabled() { return gAnimationsEnabled; }
+
+std::shared_ptr<QtAlertHost> NavigationController::alertHost() const { return impl_->alertHost; }
+
+ViewController* NavigationController::topViewController() const {
+  return impl_->stack.empty() ? nullptr : impl_->stack.back().data();
+}
+
+ViewController* NavigationController::rootViewController() const {
+  return impl_->stack.empty() ? nullptr : impl_->stack.front().data();
+}
+
+std::vector<ViewController*> NavigationController::viewControllers() const {
+  std::vector<ViewController*> out;
+  for (const auto& vc : impl_->stack)
+    if (vc) out.push_back(vc.data());
+  return out;
+}
+
+void NavigationController::adopt(ViewController* controller) {
+  controller->navigationController_ = this;
+  controller->setParent(impl_->content);
+  controller->setGeometry(impl_->content->rect());
+  controller->loadViewIfNeeded();
+  connect(controller, &ViewController::navigationItemChanged, this, &NavigationController::updateBar,
+          Qt::UniqueConnection);
+}
+
+void NavigationController::pushViewController(ViewController* controller, bool animated) {
+  if (controller == nullptr) return;
+  for (const auto& vc : impl_->stack)
+    if (vc == controller) return;  // already on the stack
+  finishRunningTransition();
+  ViewController* from = topViewController();
+  adopt(controller);
+  impl_->stack.emplace_back(controller);
+  updateBar();
+  transition(from, controller, true, animated, {});
+}
+
+void NavigationController::popViewController(bool animated) {
+  finishRunningTransition();
+  if (impl_->stack.size() < 2) return;
+  QPointer<ViewController> from = impl_->stack.back();
+  impl_->stack.pop_back();
+  updateBar();
+  transition(from, topViewController(), false, animated, {from});
+}
+
+void NavigationController::popToRootViewController(bool animated) {
+  finishRunningTransition();
+  if (impl_->stack.size() < 2) return;
+  QPointer<ViewController> from = impl_->stack.back();
+  std::vector<QPointer<ViewController>> discarded(impl_->stack.begin() + 1, impl_->stack.end());
+  impl_->stack.resize(1);
+  updateBar();
+  transition(from, topViewController(), false, animated, std::move(discarded));
+}
+
+void NavigationController::transition(ViewController* from, ViewController* to, bool forward, bool animated,
+                                      std::vector<QPointer<ViewController>> discarded) {
+  // Screens only get the lifecycle calls while the container itself is on screen.
+  const bool live = impl_->appeared;
+  QPointer<ViewController> fromPtr(from);
+  QPointer<ViewController> toPtr(to);
+  if (live) {
+    if (fromPtr) fromPtr->viewWillDisappear();
+    if (toPtr) toPtr->viewWillAppear();
+  }
+  const QRect area = impl_->content->rect();
+  if (toPtr) {
+    toPtr->setGeometry(area);
+    toPtr->show();
+    if (forward)
+      toPtr->raise();
+    else if (fromPtr)
+      fromPtr->raise();
+  }
+  auto finish = [this, fromPtr, toPtr, live, discarded = std::move(discarded)] {
+    const QRect area = impl_->content->rect();
+    if (fromPtr) {
+      fromPtr->hide();
+      fromPtr->move(area.topLeft());
+      if (live) fromPtr->viewDidDisappear();
+    }
+    if (toPtr) toPtr->move(area.topLeft());
+    if (live && toPtr) toPtr->viewDidAppear();
+    for (const auto& vc : discarded) {
+      if (!vc) continue;
+      vc->hide();
+      vc->navigationController_ = nullptr;
+      vc->disconnect(this);
+      vc->deleteLater();
+    }
+  };
+  if (!animated || !gAnimationsEnabled || !fromPtr || !toPtr || !isVisible()) {
+    finish();
+    return;
+  }
+  const int w = area.width();
+  auto* group = new QParallelAnimationGroup(this);
+  auto slide = [&](QWidget* target, int startX, int endX) {
+    auto* a = new QPropertyAnimation(target, "pos", group);
+    a->setDuration(kSlideMs);
+    a->setEasingCurve(QEasingCurve::OutCubic);
+    a->setStartValue(QPoint(startX, 0));
+    a->setEndValue(QPoint(endX, 0));
+    group->addAnimation(a);
+  };
+  if (forward) {
+    slide(toPtr, w, 0);
+    slide(fromPtr, 0, -w / 3);
+  } else {
+    slide(fromPtr, 0, w);
+    slide(toPtr, -w / 3, 0);
+  }
+  impl_->running = group;
+  impl_->finishRunning = std::move(finish);
+  connect(group, &QAbstractAnimation::finished, this, [this, group] {
+    if (impl_->running != group) return;
+    auto done = std::move(impl_->finishRunning);
+    impl_->finishRunning = nullptr;
+    impl_->running = nullptr;
+    group->deleteLater();
+    if (done) done();
+  });
+  group->start();
+}
+
+void NavigationController::finishRunningTransition() {
+  if (!impl_->running) return;
+  QAbstractAnimation* group = impl_->running;
+  group->disconnect(this);
+  group->stop();
+  group->deleteLater();
+  impl_->running = nullptr;
+  auto done = std::move(impl_->finishRunning);
+  impl_->finishRunning = nullptr;
+  if (done) done();
+}
+
+void NavigationController::updateBar() {
+  ViewController* top = topViewController();
+  const QString title = top ? top->navigationItem().title : QString();
+  const bool showBack = impl_->stack.size() > 1;
+  QString backTitle;
+  if (showBack) {
+    const ViewController* previous = impl_->stack[impl_->stack.size() - 2];
+    if (previous) backTitle = previous->navigationItem().backButtonTitle;
+    if (backTitle.isEmpty()) backTitle = QString::fromStdString(localized("ov_back"));
+  }
+  impl_->bar->setTexts(title, backTitle, showBack);
+}
+
+void NavigationController::layoutScreens() {
+  const QRect area = impl_->content->rect();
+  for (const auto& vc : impl_->stack)
+    if (vc) vc->setGeometry(area);
+}
+
+void NavigationController::resizeEvent(QResizeEvent* event) {
+  ViewController::resizeEvent(event);
+  finishRunningTransition();
+  // The content area is laid out by now only after the layout ran; do it here too.
+  layout()->activate();
+  layoutScreens();
+}
+
+void NavigationController::showEvent(QShowEvent* event) {
+  ViewController::showEvent(event);
+  if (event->spontaneous() || impl_->appeared) return;
+  impl_->appeared = true;
+  layout()->activate();
+  layoutScreens();
+  if (ViewController* top = topViewController()) {
+    top->viewWillAppear();
+    top->viewDidAppear();
+  }
+}
+
+void NavigationController::hideEvent(QHideEvent* event) {
+  ViewController::hideEvent(event);
+  if (event->spontaneous() || !impl_->appeared) return;
+  impl_->appeared = false;
+  finishRunningTransition();
+  if (ViewController* top = topViewController()) {
+    top->viewWillDisappear();
+    top->viewDidDisappear();
+  }
+}
+
+}  // namespace orvane::ui

@@ -1,0 +1,34 @@
+#include "ui/sdk/view_controller.hpp"
+
+#include "orvane/log.hpp"
+#include "ui/sdk/navigation_controller.hpp"
+#include "ui/sdk/storyboard.hpp"
+
+namespace orvane::ui {
+
+ViewController::ViewController(QWidget* parent) : QWidget(parent) {}
+
+ViewController::~ViewController() = default;
+
+void ViewController::loadViewIfNeeded() {
+  if (loaded_) return;
+  loaded_ = true;
+  viewDidLoad();
+}
+
+bool ViewController::performSegue(const QString& identifier, const QVariant& sender) {
+  auto* nav = navigationController();
+  if (nav == nullptr) {
+    Log::log("performSegue without a navigation controller:", {identifier.toStdString()},
+             Log::Level::error());
+    return false;
+  }
+  auto storyboard = Storyboard::named(QStringLiteral("OrvaneStoryboard"));
+  ViewController* destination = storyboard ? storyboard->instantiateViewController(identifier) : nullptr;
+  if (destination == nullptr) return false;
+  prepare(identifier, destination, sender);
+  nav->pushViewController(destination, true);
+  return true;
+}
+
+}  // namespace orvane::ui
