@@ -10,14 +10,20 @@ ThreadPool::ThreadPool(std::size_t threads) {
     threads_.emplace_back([this] { run(); });
 }
 
-ThreadPool::~ThreadPool() {
+ThreadPool::~ThreadPool() { shutdown(); }
+
+void ThreadPool::shutdown() {
+  std::vector<std::thread> threads;
+  std::deque<std::function<void()>> dropped;
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
-    queue_.clear();
+    dropped.swap(queue_);
+    threads.swap(threads_);
   }
   wake_.notify_all();
-  for (auto& t : threads_) t.join();
+  for (auto& t : threads) t.join();
+  // Dropped work is destroyed outside the lock: its captures may post again.
 }
 
 bool ThreadPool::post(std::function<void()> work) {

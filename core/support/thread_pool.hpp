@@ -23,6 +23,10 @@ class ThreadPool {
   // False (and the work is dropped) once the pool is shutting down.
   bool post(std::function<void()> work);
 
+  // Drops work not yet started, waits for the running work and ends the workers. Safe
+  // to repeat; not from one of the pool's own workers.
+  void shutdown();
+
   // The process-wide pool for image look-ups, decoding, scaling and file writes.
   // Never destroyed, so work posted during static destruction cannot touch a dead pool.
   static ThreadPool& imageWorkers();

@@ -428,11 +428,15 @@ CurlHttpSession::CurlHttpSession(Options options)
   thread_ = std::thread([worker = worker_] { worker->run(); });
 }
 
-CurlHttpSession::~CurlHttpSession() {
+CurlHttpSession::~CurlHttpSession() { shutdown(); }
+
+void CurlHttpSession::shutdown() {
+  std::lock_guard lock(threadMutex_);
+  if (!thread_.joinable()) return;
   worker_->requestStop();
   if (thread_.get_id() == std::this_thread::get_id()) {
-    // Destroyed from one of its own completions: joining would deadlock. Cancel the
-    // rest now, before returning; the thread ends once that completion returns.
+    // Called from one of its own completions: joining would deadlock. Cancel the rest
+    // now, before returning; the thread ends once that completion returns.
     worker_->shutdown();
     thread_.detach();
     return;
@@ -459,8 +463,40 @@ void CurlHttpSession::send(HttpRequest request, std::function<void(Result<HttpRe
   if (pending.completion) pending.completion(cancelledError());
 }
 
+namespace {
+
+struct SessionRegistry {
+  std::mutex mutex;
+  std::vector<std::weak_ptr<CurlHttpSession>> sessions;
+};
+
+// Never destroyed: it is used while the application exits.
+SessionRegistry& sessionRegistry() {
+  static auto* registry = new SessionRegistry;
+  return *registry;
+}
+
+}  // namespace
+
 std::shared_ptr<HttpSession> makeCurlHttpSession(CurlHttpSession::Options options) {
-  return std::make_shared<CurlHttpSession>(options);
+  auto session = std::make_shared<CurlHttpSession>(options);
+  auto& registry = sessionRegistry();
+  std::lock_guard lock(registry.mutex);
+  std::erase_if(registry.sessions, [](const auto& weak) { return weak.expired(); });
+  registry.sessions.push_back(session);
+  return session;
+}
+
+void shutdownCurlHttpSessions() {
+  std::vector<std::shared_ptr<CurlHttpSession>> live;
+  {
+    auto& registry = sessionRegistry();
+    std::lock_guard lock(registry.mutex);
+    for (const auto& weak : registry.sessions)
+      if (auto session = weak.lock()) live.push_back(std::move(session));
+    registry.sessions.clear();
+  }
+  for (const auto& session : live) session->shutdown();
 }
 
 }  // namespace orvane

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "core/support/platform/http_session.hpp"
@@ -36,14 +37,26 @@ class CurlHttpSession : public HttpSession {
 
   void send(HttpRequest request, std::function<void(Result<HttpResponse>)> completion) override;
 
+  // Cancels everything in flight (each completion still runs once, as a cancellation),
+  // ends the worker thread and fails later requests at once. Safe to repeat; the
+  // destructor calls it.
+  void shutdown();
+
  private:
   class Worker;
 
   Options options_;
   std::shared_ptr<Worker> worker_;
-  std::thread thread_;
+  std::mutex threadMutex_;
+  std::thread thread_;  // guarded by threadMutex_
 };
 
+// Sessions made here are also ended by shutdownCurlHttpSessions().
 std::shared_ptr<HttpSession> makeCurlHttpSession(CurlHttpSession::Options options = {});
+
+// Ends every live session made by makeCurlHttpSession. For the application's exit: a
+// transfer completing while static objects are torn down would run callers' code
+// against half-destroyed libraries.
+void shutdownCurlHttpSessions();
 
 }  // namespace orvane

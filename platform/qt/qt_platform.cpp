@@ -7,6 +7,7 @@
 
 #include "core/support/image_cache.hpp"
 #include "core/support/localization.hpp"
+#include "core/support/thread_pool.hpp"
 #include "platform/curl/curl_http_session.hpp"
 #include "platform/qt/qt_advertising_id.hpp"
 #include "platform/qt/qt_device_info.hpp"
@@ -19,8 +20,22 @@
 
 namespace orvane::qt {
 
+namespace {
+
+// Runs while the application object is destroyed, before static objects are: after
+// it no transfer completes and no image work runs, so nothing of ours meets a
+// half-destroyed library at exit.
+void endBackgroundWork() {
+  shutdownCurlHttpSessions();
+  ThreadPool::imageWorkers().shutdown();
+}
+
+}  // namespace
+
 std::shared_ptr<Platform> QtPlatform::make() {
   if (!QCoreApplication::instance()) return nullptr;
+  static std::once_flag exitHook;
+  std::call_once(exitHook, [] { qAddPostRoutine(endBackgroundWork); });
   auto p = std::make_shared<Platform>();
   p->store = std::make_shared<QtKeyValueStore>();
   p->mainQueue = std::make_shared<QtMainQueue>();

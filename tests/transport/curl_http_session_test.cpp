@@ -473,6 +473,41 @@ TEST(CurlHttpSession, DestructionCancelsInFlightRequestsPromptly) {
   }
 }
 
+// What the application's exit relies on: every session made by the factory ends, its
+// requests complete once as cancellations, and a session that is still held refuses
+// new work at once instead of reaching the network.
+TEST(CurlHttpSession, ShuttingDownEveryMadeSessionCancelsAndRefusesLaterRequests) {
+  TestServer server;
+  server.server.Get("/held", [&](const httplib::Request&, httplib::Response& res) {
+    server.waitAtGate();
+    res.set_content("late", "text/plain");
+  });
+  server.start();
+  CompletionLog log(4);
+  auto first = makeCurlHttpSession();
+  auto second = makeCurlHttpSession();
+  { auto gone = makeCurlHttpSession(); }  // an expired entry is skipped
+  first->send(get(server.url("/held")), log.slot(0));
+  second->send(get(server.url("/held")), log.slot(1));
+  ASSERT_TRUE(server.waitForArrivals(2));
+
+  shutdownCurlHttpSessions();
+  auto calls = log.calls();
+  EXPECT_EQ(calls[0], 1);
+  EXPECT_EQ(calls[1], 1);
+  EXPECT_EQ(log.result(0).error().kind, Error::Kind::cancelled);
+
+  first->send(get(server.url("/held")), log.slot(2));
+  ASSERT_TRUE(log.waitForTotal(3, 1s)) << "a request after the shutdown fails at once";
+  EXPECT_EQ(log.result(2).error().kind, Error::Kind::cancelled);
+  static_cast<CurlHttpSession&>(*first).shutdown();  // again: harmless
+  shutdownCurlHttpSessions();
+  first.reset();
+  second.reset();
+  calls = log.calls();
+  EXPECT_EQ(calls, (std::vector<int>{1, 1, 1, 0}));
+}
+
 TEST(CurlHttpSession, StuckCompletionDoesNotHangDestruction) {
   TestServer server;
   server.server.Get(
