@@ -141,8 +141,8 @@ class JoinSession::Receiver : public orvane::JoinProtocol {
       : camp_(std::move(camp)), activity_(std::move(activity)) {}
 
   void onParticipationCheckPossible() override {
-    say("  [callback] participation check possible: the user taps \"" + orvane::localized("ov_participation_check") +
-        "\"");
+    say("  [callback] participation check possible: the user taps \"" +
+        orvane::localized("ov_participation_check") + "\"");
     activity_();
     orvane::ApiJoin::shared().flowParticipation(camp_);
   }

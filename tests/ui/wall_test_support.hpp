@@ -18,6 +18,7 @@
 #include "orvane/log.hpp"
 #include "orvane/orvane.hpp"
 #include "orvane/orvane_sdk.hpp"
+#include "platform/curl/curl_http_session.hpp"
 #include "platform/qt/qt_platform.hpp"
 #include "tools/sandbox/sandbox.hpp"
 #include "ui/sdk/navigation_controller.hpp"
@@ -95,7 +96,10 @@ class WallTest : public ::testing::Test {
     Log::displayLog = false;
     Log::setSink(nullptr);
     OrvaneSDK::shared().reset();
-    // The HTTP session goes first: its idle connections would hold the server's stop.
+    // The HTTP session ends first: a transfer still in flight would complete into the
+    // next test, and idle connections would hold the server's stop.
+    if (auto curl = std::dynamic_pointer_cast<CurlHttpSession>(platform_->http)) curl->shutdown();
+    QTest::qWait(0);
     Platform::install(nullptr);
     platform_.reset();
     server_->stop();

@@ -212,8 +212,10 @@ void DetailViewController::takeAlerts() {
 void DetailViewController::requestNotice() {
   QPointer<DetailViewController> guard(this);
   auto platform = Platform::current();
-  ApiList(platform).getVelmontNotice([guard, platform](Result<std::string> body) {
-    if (!body.ok()) return;
+  // The main queue only: holding the whole platform from a request it carries would
+  // keep its transport alive in a cycle.
+  ApiList(platform).getVelmontNotice([guard, queue = platform->mainQueue](Result<std::string> body) {
+    if (!body.ok() || !queue) return;
     auto notice = decodeVelmontNotice(body.value());
     if (!notice.ok()) {
       Log::log(notice.error().description, Log::Level::error());
@@ -225,7 +227,7 @@ void DetailViewController::requestNotice() {
                {r ? "Optional(" + std::to_string(*r) + ")" : std::string("nil")}, Log::Level::error());
       return;
     }
-    platform->mainQueue->post([guard, text = notice.value().text] {
+    queue->post([guard, text = notice.value().text] {
       if (!guard) return;
       if (!text) {
         Log::log("DetailViewController apiVelmontNotice: the notice has no text", Log::Level::error());
@@ -243,8 +245,8 @@ void DetailViewController::requestView() {
   auto platform = Platform::current();
   const std::int64_t convflag = camp->convflag;
   ApiList(platform).getView(
-      std::to_string(camp->campid), [guard, platform, convflag](Result<std::string> body) {
-        if (!body.ok()) return;
+      std::to_string(camp->campid), [guard, queue = platform->mainQueue, convflag](Result<std::string> body) {
+        if (!body.ok() || !queue) return;
         auto view = decodeVelmontNotice(body.value());
         if (!view.ok()) {
           Log::log(view.error().description, Log::Level::error());
@@ -255,7 +257,7 @@ void DetailViewController::requestView() {
           Log::log("DetailViewController apiView Error :",
                    {r ? "Optional(" + std::to_string(*r) + ")" : std::string("nil")}, Log::Level::error());
         }
-        platform->mainQueue->post([guard, convflag] {
+        queue->post([guard, convflag] {
           if (!guard) return;
           // Only a campaign not yet converted joins from here; the flow's reports set the other states.
           if (convflag == 0 && !guard->rewardAction_)

@@ -158,13 +158,14 @@ void OrvaneViewController::apiReq() {
   QPointer<OrvaneViewController> self(this);
   const auto platform = Platform::current();
   const std::string newline = localized("ascii_newline");
-  ApiList(platform).getReq([self, alive, platform, newline](Result<std::string> result) {
+  ApiList(platform).getReq([self, alive, newline](Result<std::string> result) {
     auto onMain = [self, alive](auto work) {
-      QMetaObject::invokeMethod(QCoreApplication::instance(),
-                                [self, alive, work = std::move(work)]() mutable {
-                                  if (!alive.lock() || !self) return;
-                                  work(*self);
-                                });
+      auto* app = QCoreApplication::instance();
+      if (!app) return;
+      QMetaObject::invokeMethod(app, [self, alive, work = std::move(work)]() mutable {
+        if (!alive.lock() || !self) return;
+        work(*self);
+      });
     };
     if (!result.ok()) {
       onMain([description = result.error().description](OrvaneViewController& screen) {
