@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QPalette>
 #include <QTest>
 #include <filesystem>
 #include <map>
@@ -115,6 +116,38 @@ TEST_F(ImageViewTest, AReusedViewKeepsItsNewUrlAndDropsTheLateAnswer) {
   EXPECT_EQ(view.sizeHint(), QSize(20, 10));
   const QImage grabbed = view.grab().toImage();
   EXPECT_EQ(grabbed.pixelColor(grabbed.width() / 2, grabbed.height() / 2), QColor(Qt::blue));
+}
+
+// A rounded view leaves its corners to the background and keeps the image inside; a
+// new image or a new size must not reuse the previous rendering.
+TEST(ImageViewCorners, RoundsCornersAndRendersAgainForANewImageOrSize) {
+  auto solid = [](QColor color, int w, int h) {
+    QImage image(w, h, QImage::Format_ARGB32);
+    image.fill(color);
+    return std::make_shared<qt::QtImage>(image);
+  };
+  QWidget background;
+  background.setAutoFillBackground(true);
+  background.setPalette(QPalette(Qt::white));
+  background.resize(100, 100);
+  qt::ImageView view(&background);
+  view.setGeometry(0, 0, 56, 56);
+  view.setCornerRadius(11);
+  view.setImage(solid(Qt::blue, 200, 200));
+  QImage shot = background.grab(QRect(0, 0, 56, 56)).toImage();
+  EXPECT_EQ(shot.pixelColor(0, 0), QColor(Qt::white));
+  EXPECT_EQ(shot.pixelColor(28, 28), QColor(Qt::blue));
+  EXPECT_EQ(shot.pixelColor(28, 0), QColor(Qt::blue)) << "only the corners are cut";
+
+  view.setImage(solid(Qt::red, 200, 200));
+  shot = background.grab(QRect(0, 0, 56, 56)).toImage();
+  EXPECT_EQ(shot.pixelColor(28, 28), QColor(Qt::red));
+
+  view.setCornerRadius(0);
+  view.setGeometry(0, 0, 80, 80);
+  shot = background.grab(QRect(0, 0, 80, 80)).toImage();
+  EXPECT_EQ(shot.pixelColor(0, 0), QColor(Qt::red));
+  EXPECT_EQ(shot.pixelColor(79, 79), QColor(Qt::red)) << "drawn at the new size";
 }
 
 TEST_F(ImageViewTest, ClearDropsEveryLaterDelivery) {

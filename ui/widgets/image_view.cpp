@@ -29,7 +29,15 @@ void ImageView::setImage(ImagePtr image) {
   image_ = std::move(image);
   const QImage* q = image_ ? QtImageCodec::qimage(*image_) : nullptr;
   shown_ = q ? *q : QImage();
+  rendered_ = QImage();
   updateGeometry();
+  update();
+}
+
+void ImageView::setCornerRadius(qreal radius) {
+  if (radius == radius_) return;
+  radius_ = radius;
+  rendered_ = QImage();
   update();
 }
 
@@ -39,10 +47,27 @@ void ImageView::paintEvent(QPaintEvent*) {
   if (shown_.isNull() || width() <= 0 || height() <= 0) return;
   // Aspect fit, centred: the whole image is visible.
   const QSize target = shown_.size().scaled(size(), Qt::KeepAspectRatio);
+  if (target.isEmpty()) return;
   const QRect rect(QPoint((width() - target.width()) / 2, (height() - target.height()) / 2), target);
+  const qreal ratio = devicePixelRatioF();
+  const QSize pixels = (QSizeF(target) * ratio).toSize().expandedTo(QSize(1, 1));
+  if (rendered_.size() != pixels || rendered_.devicePixelRatio() != ratio) {
+    const QImage scaled = shown_.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (radius_ > 0) {
+      rendered_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+      rendered_.fill(Qt::transparent);
+      QPainter round(&rendered_);
+      round.setRenderHint(QPainter::Antialiasing);
+      round.setPen(Qt::NoPen);
+      round.setBrush(QBrush(scaled));
+      round.drawRoundedRect(QRectF(QPointF(0, 0), QSizeF(pixels)), radius_ * ratio, radius_ * ratio);
+    } else {
+      rendered_ = scaled;
+    }
+    rendered_.setDevicePixelRatio(ratio);
+  }
   QPainter painter(this);
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  painter.drawImage(rect, shown_);
+  painter.drawImage(rect.topLeft(), rendered_);
 }
 
 }  // namespace orvane::qt

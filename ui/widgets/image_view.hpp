@@ -34,6 +34,10 @@ class ImageView : public QWidget {
   // Shows `image` (null shows nothing); images of another codec than Qt's show nothing.
   void setImage(ImagePtr image);
 
+  // Rounds the shown image's corners (logical pixels); 0 draws it square.
+  void setCornerRadius(qreal radius);
+  qreal cornerRadius() const { return radius_; }
+
   QSize sizeHint() const override;
 
  protected:
@@ -43,6 +47,10 @@ class ImageView : public QWidget {
   std::optional<std::string> url_;
   ImagePtr image_;
   QImage shown_;
+  qreal radius_ = 0;
+  // The image as last drawn, at device pixels: scrolling repaints reuse it instead of
+  // scaling the full-size image again.
+  QImage rendered_;
 };
 
 }  // namespace orvane::qt
