@@ -65,5 +65,29 @@ TEST(HtmlToStringCache, ConvertsEachTextOnceAndStaysBounded) {
   EXPECT_EQ(cache.conversions(), 4U);
 }
 
+// The styled form shares the plain conversion, differs per colour and font, and an
+// HTML text that looks like a styled entry's key is still converted as itself.
+TEST(HtmlToStringCache, StyledConversionsReuseThePlainOneAndKeepTheirStyle) {
+  HtmlToStringCache cache(8);
+  QFont small;
+  small.setPixelSize(12);
+  const QColor grey(140, 140, 140);
+  const auto styled = cache.convert("<b>deal</b>", grey, small);
+  cache.convert("<b>deal</b>", QColor(Qt::red), small);
+  cache.convert("<b>deal</b>", grey, small);
+  EXPECT_EQ(cache.conversions(), 1U);
+
+  QTextDocument document;
+  QTextCursor(&document).insertFragment(styled);
+  const QTextCharFormat format = document.firstBlock().begin().fragment().charFormat();
+  EXPECT_EQ(format.foreground().color(), grey);
+  EXPECT_EQ(format.font().pixelSize(), 12);
+  EXPECT_NE(format.fontWeight(), QFont::Bold);
+
+  const QString lookalike = QStringLiteral("S%1|%2|<b>deal</b>").arg(grey.name(QColor::HexArgb), small.key());
+  EXPECT_EQ(plain(cache.convert(lookalike)), plain(htmlToString(lookalike)));
+  EXPECT_TRUE(plain(cache.convert(lookalike)).endsWith("|deal"));
+}
+
 }  // namespace
 }  // namespace orvane::ui

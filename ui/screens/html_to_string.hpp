@@ -29,6 +29,9 @@ class HtmlToStringCache {
   static HtmlToStringCache& shared();
 
   QTextDocumentFragment convert(const QString& html);
+  // The conversion with setUniformStyle already applied: the cells' common case, so
+  // that binding a row copies styled text instead of restyling it.
+  QTextDocumentFragment convert(const QString& html, const QColor& color, const QFont& font);
 
   std::size_t size() const { return entries_.size(); }
   std::size_t capacity() const { return capacity_; }
@@ -37,9 +40,12 @@ class HtmlToStringCache {
 
  private:
   struct Entry {
-    QString html;
+    QString key;
     QTextDocumentFragment fragment;
   };
+
+  const QTextDocumentFragment* find(const QString& key);
+  QTextDocumentFragment store(const QString& key, QTextDocumentFragment fragment);
 
   std::size_t capacity_;
   std::size_t conversions_ = 0;
