@@ -13,6 +13,7 @@
 #include "orvane/orvane.hpp"
 #include "ui/sdk/style.hpp"
 #include "ui/widgets/image_view.hpp"
+#include "ui_camp_cps_table_view_cell.h"
 
 namespace orvane::ui {
 
@@ -35,22 +36,17 @@ QFont pixelFont(int px, int weight = QFont::Normal) {
 }  // namespace
 
 CampCPSTableViewCell::CampCPSTableViewCell(QWidget* parent)
-    : TableViewCell(kReuseIdentifier, parent),
-      ivIcon_(new qt::ImageView(this)),
-      lTitle_(new QLabel(this)),
-      lContent_(new QLabel(this)),
-      bRewardButton_(new QPushButton(this)) {
-  setObjectName(kReuseIdentifier);
-  ivIcon_->setObjectName("iv_icon");
-  lTitle_->setObjectName("l_title");
-  lContent_->setObjectName("l_content");
-  bRewardButton_->setObjectName("b_reward_button");
+    : TableViewCell(kReuseIdentifier, parent), ui_(std::make_unique<Ui::CampCPSTableViewCell>()) {
+  ui_->setupUi(this);
+  ivIcon_ = ui_->iv_icon;
+  lTitle_ = ui_->l_title;
+  lContent_ = ui_->l_content;
+  bRewardButton_ = ui_->b_reward_button;
   // The whole cell is the tap target, the button included.
   for (QWidget* child : std::initializer_list<QWidget*>{ivIcon_, lTitle_, lContent_, bRewardButton_}) {
     child->setAttribute(Qt::WA_TransparentForMouseEvents);
   }
-  bRewardButton_->setFocusPolicy(Qt::NoFocus);
-  lTitle_->setWordWrap(true);
+  ivIcon_->setCornerRadius(kIcon / 5.0);
   lTitle_->setFont(pixelFont(15, QFont::DemiBold));
   lTitle_->setStyleSheet("color: #111111;");
   lContent_->setFont(pixelFont(13));
@@ -79,10 +75,14 @@ void CampCPSTableViewCell::setItem(const Camp& camp, int row, CampClickProtocol*
   lContent_->setText(QString::fromStdString(
       formatDecimal(static_cast<long long>(camp.cpsdcprice), localeDecimalStyle()) + localized("ov_won")));
   bRewardButton_->setText(rewardPriceText(camp));
-  bRewardButton_->setStyleSheet(
-      QString(
-          "QPushButton { background: %1; color: white; border: none; border-radius: 14px; padding: 0 12px; }")
-          .arg(Orvane::shared().orvaneColorPrimary.name()));
+  // A style sheet costs a re-polish: only when the accent changed.
+  const QColor accent = Orvane::shared().orvaneColorPrimary;
+  if (buttonColour_ != accent.rgba() || bRewardButton_->styleSheet().isEmpty()) {
+    buttonColour_ = accent.rgba();
+    bRewardButton_->setStyleSheet(QString("QPushButton { background: %1; color: white; border: none; "
+                                          "border-radius: 14px; padding: 0 12px; }")
+                                      .arg(accent.name()));
+  }
   setAccessibleName(QString::fromStdString(camp.name));
   setAccessibleDescription(lContent_->text() + " " + bRewardButton_->text());
   layoutFor(width(), true);

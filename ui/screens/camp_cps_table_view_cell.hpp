@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,6 +13,10 @@
 
 class QLabel;
 class QPushButton;
+
+namespace Ui {
+class CampCPSTableViewCell;
+}
 
 namespace orvane::ui {
 
@@ -45,10 +51,12 @@ class CampCPSTableViewCell : public TableViewCell {
  private:
   int layoutFor(int width, bool apply) const;
 
+  std::unique_ptr<Ui::CampCPSTableViewCell> ui_;
   qt::ImageView* ivIcon_;
   QLabel* lTitle_;
   QLabel* lContent_;
   QPushButton* bRewardButton_;
+  QRgb buttonColour_ = 0;  // the accent the button's style sheet was built with
   std::optional<Camp> camp_;
   int row_ = -1;
   CampClickProtocol* campClickProtocol_ = nullptr;

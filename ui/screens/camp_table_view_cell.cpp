@@ -17,6 +17,7 @@
 #include "ui/screens/html_to_string.hpp"
 #include "ui/sdk/style.hpp"
 #include "ui/widgets/image_view.hpp"
+#include "ui_camp_table_view_cell.h"
 
 namespace orvane::ui {
 
@@ -80,20 +81,23 @@ QString rewardPriceText(const Camp& camp) {
 
 CampContentView::CampContentView(QWidget* parent) : QWidget(parent) {
   document_.setDocumentMargin(0);
+  document_.setUndoRedoEnabled(false);
+  document_.setDefaultFont(pixelFont(12));
   setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void CampContentView::setContent(const QString& html, const QString& priceText) {
   document_.clear();
   QTextCursor cursor(&document_);
-  cursor.insertFragment(HtmlToStringCache::shared().convert(html));
-  setUniformStyle(document_, style::kDescriptionGrey, pixelFont(12));
+  cursor.beginEditBlock();
+  cursor.insertFragment(HtmlToStringCache::shared().convert(html, style::kDescriptionGrey, pixelFont(12)));
   // The price follows the description directly, in the accent.
   cursor.movePosition(QTextCursor::End);
   QTextCharFormat price;
   price.setForeground(Orvane::shared().orvaneColorPrimary);
   price.setFont(pixelFont(14, QFont::Bold), QTextCharFormat::FontPropertiesAll);
   cursor.insertText(priceText, price);
+  cursor.endEditBlock();
   updateGeometry();
   update();
 }
@@ -134,28 +138,21 @@ class CampTableViewCell::JoinReceiver : public JoinProtocol {
 void CampTableViewCell::setImageCache(ImageCache* cache) { gImageCache = cache; }
 
 CampTableViewCell::CampTableViewCell(QWidget* parent)
-    : TableViewCell(kReuseIdentifier, parent),
-      ivNative_(new qt::ImageView(this)),
-      ivIcon_(new qt::ImageView(this)),
-      lTitle_(new QLabel(this)),
-      lContent_(new CampContentView(this)),
-      lRewardButton_(new QLabel(this)) {
-  setObjectName(kReuseIdentifier);
-  ivNative_->setObjectName("iv_native");
-  ivIcon_->setObjectName("iv_icon");
-  lTitle_->setObjectName("l_title");
-  lContent_->setObjectName("l_content");
-  lRewardButton_->setObjectName("l_reward_button");
+    : TableViewCell(kReuseIdentifier, parent), ui_(std::make_unique<Ui::CampTableViewCell>()) {
+  ui_->setupUi(this);
+  ivNative_ = ui_->iv_native;
+  ivIcon_ = ui_->iv_icon;
+  lTitle_ = ui_->l_title;
+  lContent_ = ui_->l_content;
+  lRewardButton_ = ui_->l_reward_button;
   for (QWidget* child : std::initializer_list<QWidget*>{ivNative_, ivIcon_, lTitle_, lRewardButton_}) {
     child->setAttribute(Qt::WA_TransparentForMouseEvents);  // the whole cell is the tap target
   }
-  lTitle_->setWordWrap(true);
+  ivNative_->setCornerRadius(8);
+  ivIcon_->setCornerRadius(kIcon / 5.0);
   lTitle_->setFont(pixelFont(15, QFont::DemiBold));
   lTitle_->setStyleSheet("color: #111111;");
   lRewardButton_->setFont(pixelFont(13, QFont::DemiBold));
-  lRewardButton_->setAlignment(Qt::AlignCenter);
-  ivNative_->hide();
-  ivIcon_->hide();
   setFocusPolicy(Qt::StrongFocus);
   setAutoFillBackground(false);
 }
@@ -206,11 +203,11 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
 
   const auto& waiting = ApiJoin::shared().getPartiConfirmList();
   if (camp.convflag == 1) {
-    setAccumulationPossible();
+    setState(State::collect, false);
   } else if (std::find(waiting.begin(), waiting.end(), camp.campid) != waiting.end()) {
-    setParticipationCheckPossible();
+    setState(State::participationCheck, false);
   } else {
-    setState(State::join);
+    setState(State::join, false);
   }
   layoutFor(width(), true);
   update();
@@ -238,7 +235,7 @@ void CampTableViewCell::imageArrived(bool native, const ImagePtr& image, std::in
   update();
 }
 
-void CampTableViewCell::setState(State state) {
+void CampTableViewCell::setState(State state, bool relayout) {
   state_ = state;
   switch (state) {
     case State::join:
@@ -254,10 +251,15 @@ void CampTableViewCell::setState(State state) {
       tapAction_ = [this] { clickAccumulation(); };
       break;
   }
-  lRewardButton_->setStyleSheet(QString("background: %1; color: white; border-radius: 14px; padding: 0 12px;")
-                                    .arg(Orvane::shared().orvaneColorPrimary.name()));
+  // A style sheet costs a re-polish: only when the accent changed.
+  const QColor accent = Orvane::shared().orvaneColorPrimary;
+  if (pillColour_ != accent.rgba() || lRewardButton_->styleSheet().isEmpty()) {
+    pillColour_ = accent.rgba();
+    lRewardButton_->setStyleSheet(
+        QString("background: %1; color: white; border-radius: 14px; padding: 0 12px;").arg(accent.name()));
+  }
   lRewardButton_->setAccessibleName(lRewardButton_->text());
-  layoutFor(width(), true);
+  if (relayout) layoutFor(width(), true);
 }
 
 void CampTableViewCell::setParticipationCheckPossible() { setState(State::participationCheck); }

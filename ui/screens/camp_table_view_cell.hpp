@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QPointer>
 #include <QString>
 #include <QTextDocument>
@@ -17,6 +18,10 @@
 #include "ui/widgets/campaign_table_view.hpp"
 
 class QLabel;
+
+namespace Ui {
+class CampTableViewCell;
+}
 
 namespace orvane::qt {
 class ImageView;
@@ -103,15 +108,17 @@ class CampTableViewCell : public TableViewCell {
   int layoutFor(int width, bool apply) const;
   void loadImage(qt::ImageView* view, const std::string& url, bool native);
   void imageArrived(bool native, const ImagePtr& image, std::int64_t campid);
-  void setState(State state);
+  void setState(State state, bool relayout = true);
   // A flow callback, applied only while the cell still shows the campaign that started it.
   void joinCallback(std::int64_t campid, const std::optional<std::string>& ovnkey);
 
+  std::unique_ptr<Ui::CampTableViewCell> ui_;
   qt::ImageView* ivNative_;
   qt::ImageView* ivIcon_;
   QLabel* lTitle_;
   CampContentView* lContent_;
   QLabel* lRewardButton_;
+  QRgb pillColour_ = 0;  // the accent the pill's style sheet was built with
   int lchDivision_ = 2;
   bool nativeShown_ = false;
   bool iconShown_ = false;
