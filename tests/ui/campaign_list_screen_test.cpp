@@ -151,6 +151,27 @@ TEST_F(CampaignListScreen, BothKindsShowTabsAndSortSurvivesAReload) {
   EXPECT_EQ(child<QPushButton>("b_sort")->text().toStdString(), titles.high);
 }
 
+// The answer is sorted off the GUI thread for what the screen showed when it asked; a
+// tab or sort mode chosen while it travelled must win over that order.
+TEST_F(CampaignListScreen, ChoicesMadeWhileAReloadTravelsWinOverItsPresortedOrder) {
+  open();
+  const SortTitles titles = SortTitles::localizedTitles();
+  server_->force(sandbox::Forcing{.endpoint = "/v1/req", .delayMs = 400, .times = 1});
+  const int before = updates_;
+  NotificationCenter::shared().post(kActionListChange);
+  QTest::mouseClick(child<QPushButton>("sc_camp_1"), Qt::LeftButton);
+  QTest::mouseClick(child<QPushButton>("b_sort"), Qt::LeftButton);
+  ASSERT_TRUE(pressAlertButton(2));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return updates_ > before; }, 5000));
+  EXPECT_EQ(child<QPushButton>("b_sort")->text().toStdString(), titles.low);
+  EXPECT_TRUE(allShown(isCps));
+  const auto shown = screen_->selectedAllCampList();
+
+  // The same choices made before asking: the pre-sorted order is taken as it is.
+  ASSERT_TRUE(reload());
+  EXPECT_EQ(screen_->selectedAllCampList(), shown);
+}
+
 TEST_F(CampaignListScreen, OnlyOneKindHidesTheTabs) {
   restartWith([](const QJsonObject& c) { return c["bm"].toInt() != 4; });
   open();

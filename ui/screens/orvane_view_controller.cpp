@@ -2,15 +2,14 @@
 
 #include <QButtonGroup>
 #include <QCoreApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include "core/api/api_list.hpp"
 #include "core/participation/api_join.hpp"
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/platform/platform.hpp"
+#include "core/support/thread_pool.hpp"
 #include "orvane/localized.hpp"
 #include "orvane/log.hpp"
 #include "orvane/orvane.hpp"
@@ -21,6 +20,7 @@
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/storyboard.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui_orvane_view_controller.h"
 
 namespace orvane::ui {
 
@@ -46,72 +46,37 @@ std::string withoutAll(std::string text, const std::string& needle) {
 
 }  // namespace
 
-OrvaneViewController::OrvaneViewController(QWidget* parent) : ViewController(parent) {
-  setObjectName("OrvaneViewController");
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
+OrvaneViewController::OrvaneViewController(QWidget* parent)
+    : ViewController(parent), ui_(std::make_unique<Ui::OrvaneViewController>()) {
+  ui_->setupUi(this);
+  vCoins_ = ui_->v_coins_calue;
+  lCoinsValue_ = ui_->l_coins_value;
+  vTabs_ = ui_->v_tabs;
+  scCamp_ = ui_->sc_camp;
+  segments_[0] = ui_->sc_camp_0;
+  segments_[1] = ui_->sc_camp_1;
+  bSort_ = ui_->b_sort;
+  tvCamp_ = ui_->tv_camp;
 
-  vCoins_ = new QWidget(this);
-  vCoins_->setObjectName("v_coins_calue");
-  vCoins_->setFixedHeight(56);
-  auto* coins = new QHBoxLayout(vCoins_);
-  coins->setContentsMargins(16, 0, 16, 0);
-  auto* caption = new QLabel(QString::fromStdString(localized("ov_can_receive_benefits")), vCoins_);
-  caption->setStyleSheet("color: #8C8C8C; font-size: 13px;");
-  lCoinsValue_ = new QLabel(vCoins_);
-  lCoinsValue_->setObjectName("l_coins_value");
-  lCoinsValue_->setAccessibleName(caption->text());
-  coins->addWidget(caption);
-  coins->addStretch();
-  coins->addWidget(lCoinsValue_);
+  ui_->l_coins_caption->setText(QString::fromStdString(localized("ov_can_receive_benefits")));
+  lCoinsValue_->setAccessibleName(ui_->l_coins_caption->text());
   vCoins_->hide();  // shown by the list-top presentation
-  layout->addWidget(vCoins_);
 
-  vTabs_ = new QWidget(this);
-  vTabs_->setObjectName("v_tabs");
-  auto* tabs = new QHBoxLayout(vTabs_);
-  tabs->setContentsMargins(16, 8, 16, 0);
-  scCamp_ = new QWidget(vTabs_);
-  scCamp_->setObjectName("sc_camp");
   scCamp_->setAccessibleName("sc_camp");
-  auto* segments = new QHBoxLayout(scCamp_);
-  segments->setContentsMargins(0, 0, 0, 0);
-  segments->setSpacing(0);
   auto* group = new QButtonGroup(scCamp_);
   const char* titles[2] = {"ov_tab_camp", "ov_tab_cps"};
   for (int i = 0; i < 2; ++i) {
-    segments_[i] = new QPushButton(QString::fromStdString(localized(titles[i])), scCamp_);
-    segments_[i]->setObjectName(QString("sc_camp_%1").arg(i));
-    segments_[i]->setCheckable(true);
-    segments_[i]->setFixedHeight(32);
+    segments_[i]->setText(QString::fromStdString(localized(titles[i])));
     segments_[i]->setAccessibleName(segments_[i]->text());
     group->addButton(segments_[i], i);
-    segments->addWidget(segments_[i]);
   }
-  segments_[0]->setChecked(true);
   connect(group, &QButtonGroup::idClicked, this, [this](int id) { scValueChanged(id); });
-  tabs->addWidget(scCamp_);
-  layout->addWidget(vTabs_);
 
-  auto* sortRow = new QHBoxLayout();
-  sortRow->setContentsMargins(16, 4, 16, 4);
-  sortRow->addStretch();
-  bSort_ = new QPushButton(QString::fromStdString(localized("ov_sort_init")), this);
-  bSort_->setObjectName("b_sort");
-  bSort_->setAccessibleName("b_sort");
-  bSort_->setFlat(true);
-  bSort_->setStyleSheet("QPushButton { color: #555555; font-size: 13px; border: none; padding: 4px 0; }");
+  bSort_->setText(QString::fromStdString(localized("ov_sort_init")));
   connect(bSort_, &QPushButton::clicked, this, [this] { clickSort(); });
-  sortRow->addWidget(bSort_);
-  layout->addLayout(sortRow);
 
-  tvCamp_ = new CampaignTableView(this);
-  tvCamp_->setObjectName("tv_camp");
-  tvCamp_->setAccessibleName("tv_camp");
   tvCamp_->registerCell(CampTableViewCell::kReuseIdentifier, [] { return new CampTableViewCell; });
   tvCamp_->registerCell(CampCPSTableViewCell::kReuseIdentifier, [] { return new CampCPSTableViewCell; });
-  layout->addWidget(tvCamp_, 1);
   tvCamp_->setDataSource(this);
 }
 
@@ -158,50 +123,67 @@ void OrvaneViewController::apiReq() {
   QPointer<OrvaneViewController> self(this);
   const auto platform = Platform::current();
   const std::string newline = localized("ascii_newline");
-  ApiList(platform).getReq([self, alive, newline](Result<std::string> result) {
-    auto onMain = [self, alive](auto work) {
-      auto* app = QCoreApplication::instance();
-      if (!app) return;
-      QMetaObject::invokeMethod(app, [self, alive, work = std::move(work)]() mutable {
-        if (!alive.lock() || !self) return;
-        work(*self);
+  // What the screen shows now: the answer is sorted for it on the transport's thread,
+  // so a long list does not stall the GUI thread.
+  Presorted basis;
+  basis.segment = selectedSegment_;
+  basis.sortTitle = bSort_->text().toStdString();
+  basis.listType = listType_;
+  ApiList(platform).getReq(
+      [self, alive, newline, basis = std::move(basis)](Result<std::string> result) mutable {
+        auto onMain = [self, alive](auto work) {
+          auto* app = QCoreApplication::instance();
+          if (!app) return;
+          QMetaObject::invokeMethod(app, [self, alive, work = std::move(work)]() mutable {
+            if (!alive.lock() || !self) return;
+            work(*self);
+          });
+        };
+        if (!result.ok()) {
+          onMain([description = result.error().description](OrvaneViewController& screen) {
+            screen.alertError(description);
+          });
+          return;
+        }
+        const std::string text = withoutAll(fromUtf8Lossy(result.value()), newline);
+        auto decoded = decodeReq(text);
+        if (!decoded.ok()) {
+          const std::string description = decoded.error().description;
+          Log::log("OrvaneViewController Decoding Error", Log::Level::error());
+          Log::log(description, Log::Level::error());
+          onMain([description](OrvaneViewController& screen) { screen.alertError(description); });
+          return;
+        }
+        Req req = std::move(decoded).value();
+        if (req.result != 200) {
+          Log::log("OrvaneViewController getReq Error : ",
+                   {req.result ? "Optional(" + std::to_string(*req.result) + ")" : std::string("nil")},
+                   Log::Level::error());
+        }
+        CampLists lists = classify(std::move(req));
+        const KindChoice choice = chooseKind(lists);
+        if (choice.selected) {
+          basis.kind =
+              choice.result == KindChoice::Result::bothKinds ? kindForTab(basis.segment) : *choice.selected;
+          basis.sorted = orvane::setSort(campListOf(lists, *basis.kind), houseListOf(lists, *basis.kind),
+                                         basis.listType, basis.sortTitle, SortTitles::localizedTitles());
+        }
+        onMain([lists = std::move(lists), basis = std::move(basis)](OrvaneViewController& screen) mutable {
+          screen.showResponse(std::move(lists), std::move(basis));
+        });
       });
-    };
-    if (!result.ok()) {
-      onMain([description = result.error().description](OrvaneViewController& screen) {
-        screen.alertError(description);
-      });
-      return;
-    }
-    const std::string text = withoutAll(fromUtf8Lossy(result.value()), newline);
-    auto decoded = decodeReq(text);
-    if (!decoded.ok()) {
-      const std::string description = decoded.error().description;
-      Log::log("OrvaneViewController Decoding Error", Log::Level::error());
-      Log::log(description, Log::Level::error());
-      onMain([description](OrvaneViewController& screen) { screen.alertError(description); });
-      return;
-    }
-    Req req = std::move(decoded).value();
-    if (req.result != 200) {
-      Log::log("OrvaneViewController getReq Error : ",
-               {req.result ? "Optional(" + std::to_string(*req.result) + ")" : std::string("nil")},
-               Log::Level::error());
-    }
-    onMain([lists = classify(std::move(req))](OrvaneViewController& screen) mutable {
-      screen.showResponse(std::move(lists));
-    });
-  });
 }
 
-void OrvaneViewController::showResponse(CampLists lists) {
-  otherCampList_ = std::move(lists.otherCampList);
-  cpsCampList_ = std::move(lists.cpsCampList);
+void OrvaneViewController::showResponse(CampLists lists, Presorted presorted) {
+  // The previous lists go to a worker: freeing ten thousand campaigns takes milliseconds.
+  retire(std::move(otherCampList_), std::move(cpsCampList_));
+  otherCampList_ = std::make_shared<const std::vector<Camp>>(std::move(lists.otherCampList));
+  cpsCampList_ = std::make_shared<const std::vector<Camp>>(std::move(lists.cpsCampList));
   otherHouseList_ = std::move(lists.otherHouseList);
   cpsHouseList_ = std::move(lists.cpsHouseList);
 
   const KindChoice choice =
-      chooseKind(otherCampList_.size(), cpsCampList_.size(), otherHouseList_.size(), cpsHouseList_.size());
+      chooseKind(otherCampList_->size(), cpsCampList_->size(), otherHouseList_.size(), cpsHouseList_.size());
   rewardText_ =
       QString::fromStdString(orvane::rewardText(lists.rewardTotal, lists.rewardMark, localeDecimalStyle()));
   if (choice.result == KindChoice::Result::nothingToShow) {
@@ -225,6 +207,14 @@ void OrvaneViewController::showResponse(CampLists lists) {
     const CampKind kind =
         choice.result == KindChoice::Result::bothKinds ? kindForTab(selectedSegment_) : *choice.selected;
     selectKind(kind);
+    // Sorted on the transport's thread for this very kind, mode and list style.
+    if (presorted.sorted && presorted.kind == kind && presorted.segment == selectedSegment_ &&
+        presorted.sortTitle == bSort_->text().toStdString() && presorted.listType == listType_) {
+      showSorted(std::move(*presorted.sorted));
+      showReward();
+      emit listUpdated();
+      return;
+    }
   }
   setSort();
   showReward();
@@ -232,6 +222,7 @@ void OrvaneViewController::showResponse(CampLists lists) {
 }
 
 void OrvaneViewController::selectKind(CampKind kind) {
+  // Shared, not copied: a long list would be copied on the GUI thread at every switch.
   selectedCampList_ = kind == CampKind::other ? otherCampList_ : cpsCampList_;
   selectedHouseList_ = kind == CampKind::other ? otherHouseList_ : cpsHouseList_;
 }
@@ -256,12 +247,25 @@ void OrvaneViewController::showReward() {
 }
 
 void OrvaneViewController::setSort() {
-  auto sorted = orvane::setSort(selectedCampList_, selectedHouseList_, listType_,
+  auto sorted = orvane::setSort(*selectedCampList_, selectedHouseList_, listType_,
                                 bSort_->text().toStdString(), SortTitles::localizedTitles());
+  showSorted(std::move(sorted));
+}
+
+void OrvaneViewController::showSorted(SortedCamps sorted) {
   // Moved, not copied: a long list is copied often enough on the GUI thread already.
-  selectedAllCampList_ = std::move(sorted.selectedAllCampList);
+  std::swap(selectedAllCampList_, sorted.selectedAllCampList);
   selectedHouseList_ = std::move(sorted.selectedHouseList);
   tvCamp_->reloadData();
+  retire(std::make_shared<const std::vector<Camp>>(std::move(sorted.selectedAllCampList)));
+}
+
+void OrvaneViewController::retire(SharedCamps first, SharedCamps second) {
+  // Only the last holder frees; a list still shown elsewhere stays.
+  ThreadPool::imageWorkers().post([first = std::move(first), second = std::move(second)]() mutable {
+    first.reset();
+    second.reset();
+  });
 }
 
 void OrvaneViewController::scValueChanged(int index) {

@@ -20,6 +20,10 @@
 class QLabel;
 class QPushButton;
 
+namespace Ui {
+class OrvaneViewController;
+}
+
 namespace orvane::ui {
 
 class QtAlertHost;
@@ -62,8 +66,20 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
 
  private:
   void apiReq();
-  void showResponse(CampLists lists);
+  // A list sorted off the GUI thread, and for what the screen showed when asked.
+  struct Presorted {
+    int segment = 0;
+    std::string sortTitle;
+    std::int64_t listType = 0;
+    std::optional<CampKind> kind;
+    std::optional<SortedCamps> sorted;
+  };
+  using SharedCamps = std::shared_ptr<const std::vector<Camp>>;
+
+  void showResponse(CampLists lists, Presorted presorted);
   void setSort();
+  void showSorted(SortedCamps sorted);
+  static void retire(SharedCamps first, SharedCamps second = nullptr);
   void showReward();
   void drawMainTab();
   void selectKind(CampKind kind);
@@ -71,6 +87,7 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   void presentAlert(Alert alert);
   void alertError(const std::string& description);
 
+  std::unique_ptr<Ui::OrvaneViewController> ui_;
   QWidget* vCoins_;
   QLabel* lCoinsValue_;
   QWidget* vTabs_;
@@ -79,7 +96,9 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   QPushButton* bSort_;
   CampaignTableView* tvCamp_;
 
-  std::vector<Camp> otherCampList_, cpsCampList_, selectedCampList_;
+  SharedCamps otherCampList_ = std::make_shared<const std::vector<Camp>>();
+  SharedCamps cpsCampList_ = otherCampList_;
+  SharedCamps selectedCampList_ = otherCampList_;
   std::vector<Camp> otherHouseList_, cpsHouseList_, selectedHouseList_;
   std::vector<Camp> selectedAllCampList_;
   std::int64_t listType_ = 1;
