@@ -96,6 +96,26 @@ TEST_F(NavigationTest, BackTitleDefaultsAndFollowsItemChanges) {
   EXPECT_EQ(title(*nav)->text(), "Renamed");
 }
 
+// A long back title is cut at its end, keeps its full text for assistive tools, and may
+// use the whole bar when the pushed screen has no title of its own.
+TEST_F(NavigationTest, ALongBackTitleIsElidedAtItsEndAndWidensWithoutATitle) {
+  auto nav = shownNav();
+  const QString name = "Cloudberry Puzzle Deluxe Edition with Many Extra Levels";
+  nav->rootViewController()->navigationItem().backButtonTitle = name;
+  auto* titled = new Screen("B", events);
+  nav->pushViewController(titled, false);
+  const QString narrow = back(*nav)->text();
+  EXPECT_TRUE(narrow.endsWith(QChar(0x2026))) << narrow.toStdString();
+  EXPECT_TRUE(name.startsWith(narrow.chopped(1)));
+  EXPECT_EQ(back(*nav)->accessibleName(), name);
+  EXPECT_FALSE(back(*nav)->geometry().intersects(title(*nav)->geometry()));
+
+  titled->navigationItem().title.clear();
+  emit titled->navigationItemChanged();
+  EXPECT_GT(back(*nav)->text().size(), narrow.size());
+  EXPECT_LE(back(*nav)->geometry().right(), nav->findChild<QToolButton*>("b_close")->geometry().left());
+}
+
 TEST_F(NavigationTest, RootIsNeverPoppedAndPopToRootDropsEveryScreenAbove) {
   auto nav = shownNav();
   nav->popViewController(false);

@@ -72,8 +72,8 @@ class NavigationBar : public QWidget {
 
   void setTexts(const QString& titleText, const QString& backText, bool showBack) {
     fullTitle = titleText;
+    fullBack = backText;
     back->setVisible(showBack);
-    back->setText(backText);
     back->setAccessibleName(backText);
     relayout();
   }
@@ -82,8 +82,14 @@ class NavigationBar : public QWidget {
     const int w = width();
     const int closeX = w - kHitArea - 4;
     close->move(closeX, 0);
-    const int maxBack = w / 3;
+    // Without a title the back control may use the bar up to the close control.
+    const int maxBack = fullTitle.isEmpty() ? std::max(0, closeX - 12) : w / 3;
     back->setFixedHeight(kHitArea);
+    // Elided at the end like a phone's bar, never in the middle of a name.
+    back->ensurePolished();
+    const int chrome = back->iconSize().width() + 16;
+    back->setText(back->fontMetrics().elidedText(fullBack, Qt::ElideRight, std::max(0, maxBack - chrome)));
+    back->setToolTip(back->text() != fullBack ? fullBack : QString());
     back->adjustSize();
     back->setFixedWidth(std::min(back->sizeHint().width(), maxBack));
     back->move(8, 0);
@@ -101,6 +107,7 @@ class NavigationBar : public QWidget {
   QLabel* title;
   QToolButton* close;
   QString fullTitle;
+  QString fullBack;
 
  protected:
   void resizeEvent(QResizeEvent*) override { relayout(); }
