@@ -26,13 +26,6 @@ constexpr int kGap = 12;
 constexpr int kPillHeight = 28;
 constexpr int kPillMinWidth = 72;
 
-QFont pixelFont(int px, int weight = QFont::Normal) {
-  QFont font;
-  font.setPixelSize(px);
-  font.setWeight(static_cast<QFont::Weight>(weight));
-  return font;
-}
-
 }  // namespace
 
 CampCPSTableViewCell::CampCPSTableViewCell(QWidget* parent)
@@ -47,11 +40,11 @@ CampCPSTableViewCell::CampCPSTableViewCell(QWidget* parent)
     child->setAttribute(Qt::WA_TransparentForMouseEvents);
   }
   ivIcon_->setCornerRadius(kIcon / 5.0);
-  lTitle_->setFont(pixelFont(15, QFont::DemiBold));
+  lTitle_->setFont(style::pixelFont(15, QFont::DemiBold));
   lTitle_->setStyleSheet("color: #111111;");
-  lContent_->setFont(pixelFont(13));
+  lContent_->setFont(style::pixelFont(13));
   lContent_->setStyleSheet("color: #8C8C8C;");
-  bRewardButton_->setFont(pixelFont(13, QFont::DemiBold));
+  bRewardButton_->setFont(style::pixelFont(13, QFont::DemiBold));
   setFocusPolicy(Qt::StrongFocus);
 }
 

@@ -36,13 +36,6 @@ ImageCache* gImageCache = nullptr;
 
 ImageCache& imageCache() { return gImageCache ? *gImageCache : ImageCache::defaultCache(); }
 
-QFont pixelFont(int px, int weight = QFont::Normal) {
-  QFont font;
-  font.setPixelSize(px);
-  font.setWeight(static_cast<QFont::Weight>(weight));
-  return font;
-}
-
 bool parsesAsUrl(const std::optional<std::string>& url) {
   if (!url || url->empty()) return false;
   const QUrl parsed(QString::fromStdString(*url), QUrl::StrictMode);
@@ -82,7 +75,7 @@ QString rewardPriceText(const Camp& camp) {
 CampContentView::CampContentView(QWidget* parent) : QWidget(parent) {
   document_.setDocumentMargin(0);
   document_.setUndoRedoEnabled(false);
-  document_.setDefaultFont(pixelFont(12));
+  document_.setDefaultFont(style::pixelFont(12));
   setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
@@ -90,12 +83,13 @@ void CampContentView::setContent(const QString& html, const QString& priceText) 
   document_.clear();
   QTextCursor cursor(&document_);
   cursor.beginEditBlock();
-  cursor.insertFragment(HtmlToStringCache::shared().convert(html, style::kDescriptionGrey, pixelFont(12)));
+  cursor.insertFragment(
+      HtmlToStringCache::shared().convert(html, style::kDescriptionGrey, style::pixelFont(12)));
   // The price follows the description directly, in the accent.
   cursor.movePosition(QTextCursor::End);
   QTextCharFormat price;
   price.setForeground(Orvane::shared().orvaneColorPrimary);
-  price.setFont(pixelFont(14, QFont::Bold), QTextCharFormat::FontPropertiesAll);
+  price.setFont(style::pixelFont(14, QFont::Bold), QTextCharFormat::FontPropertiesAll);
   cursor.insertText(priceText, price);
   cursor.endEditBlock();
   updateGeometry();
@@ -150,9 +144,9 @@ CampTableViewCell::CampTableViewCell(QWidget* parent)
   }
   ivNative_->setCornerRadius(8);
   ivIcon_->setCornerRadius(kIcon / 5.0);
-  lTitle_->setFont(pixelFont(15, QFont::DemiBold));
+  lTitle_->setFont(style::pixelFont(15, QFont::DemiBold));
   lTitle_->setStyleSheet("color: #111111;");
-  lRewardButton_->setFont(pixelFont(13, QFont::DemiBold));
+  lRewardButton_->setFont(style::pixelFont(13, QFont::DemiBold));
   setFocusPolicy(Qt::StrongFocus);
   setAutoFillBackground(false);
 }

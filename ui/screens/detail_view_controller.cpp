@@ -18,6 +18,7 @@
 #include "orvane/localized.hpp"
 #include "orvane/log.hpp"
 #include "platform/qt/qt_image_codec.hpp"
+#include "ui/screens/camp_table_view_cell.hpp"
 #include "ui/screens/html_to_string.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
@@ -29,22 +30,6 @@ namespace orvane::ui {
 namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
-
-QFont pixelFont(const QFont& base, int px, QFont::Weight weight = QFont::Normal) {
-  QFont f = base;
-  f.setPixelSize(px);
-  f.setWeight(weight);
-  return f;
-}
-
-DecimalStyle localeDecimalStyle() {
-  const QLocale locale;
-  DecimalStyle s;
-  s.groupSeparator = locale.groupSeparator().toStdString();
-  s.decimalSeparator = locale.decimalPoint().toStdString();
-  s.minusSign = locale.negativeSign().toStdString();
-  return s;
-}
 
 // A read-only text that is exactly as high as its content, so the page scrolls as one.
 void prepareText(QTextBrowser* view) {
@@ -122,8 +107,8 @@ DetailViewController::DetailViewController(QWidget* parent)
   ui_->v_join_desc->setStyleSheet(
       QStringLiteral("QFrame#v_join_desc{background:#F7F7F7;border-radius:8px;}"));
   ui_->v_join_desc->hide();  // until the notice arrives
-  ui_->l_title->setFont(pixelFont(font(), 18, QFont::Bold));
-  ui_->l_how_participate_header->setFont(pixelFont(font(), 14, QFont::Bold));
+  ui_->l_title->setFont(style::pixelFont(18, QFont::Bold, font()));
+  ui_->l_how_participate_header->setFont(style::pixelFont(14, QFont::Bold, font()));
   ui_->l_how_participate_header->setText(qs(localized("ov_how_participate")));
   ui_->b_reward->setCursor(Qt::PointingHandCursor);
   connect(ui_->b_reward, &QPushButton::clicked, this, [this] {
@@ -175,14 +160,15 @@ void DetailViewController::viewDidLoad() {
   ui_->l_title->setText(qs(c.name));
   ui_->l_title->setAccessibleName(qs(c.name));
 
-  setHtmlText(ui_->l_content, c.rewarddesc, style::kDescriptionGrey, pixelFont(font(), 12));
+  setHtmlText(ui_->l_content, c.rewarddesc, style::kDescriptionGrey,
+              style::pixelFont(12, QFont::Normal, font()));
   {
     QTextCursor cursor(ui_->l_content->document());
     cursor.movePosition(QTextCursor::End);
     QTextCharFormat price;
     price.setForeground(style::accent());
-    price.setFont(pixelFont(font(), 14, QFont::Bold));
-    cursor.insertText(qs(rewardText(c.rewardprice, c.pricemark, localeDecimalStyle())), price);
+    price.setFont(style::pixelFont(14, QFont::Bold, font()));
+    cursor.insertText(rewardPriceText(c), price);
     fitHeight(ui_->l_content);
   }
 
@@ -194,7 +180,8 @@ void DetailViewController::viewDidLoad() {
                      "QPushButton:focus{border:2px solid #111111;}")
           .arg(style::accent().name()));
 
-  setHtmlText(ui_->l_how_participate, c.joindesc, style::kDescriptionGrey, pixelFont(font(), 14));
+  setHtmlText(ui_->l_how_participate, c.joindesc, style::kDescriptionGrey,
+              style::pixelFont(14, QFont::Normal, font()));
 
   requestNotice();
   requestView();
@@ -233,7 +220,8 @@ void DetailViewController::requestNotice() {
         Log::log("DetailViewController apiVelmontNotice: the notice has no text", Log::Level::error());
       } else {
         guard->ui_->v_join_desc->show();
-        setHtmlText(guard->ui_->l_join_desc, *text, style::kDescriptionGrey, pixelFont(guard->font(), 12));
+        setHtmlText(guard->ui_->l_join_desc, *text, style::kDescriptionGrey,
+                    style::pixelFont(12, QFont::Normal, guard->font()));
       }
       emit guard->noticeAnswered();
     });

@@ -26,4 +26,10 @@ void forceLightAppearance(QWidget* widget) {
   widget->setAutoFillBackground(true);
 }
 
+QFont pixelFont(int px, QFont::Weight weight, QFont base) {
+  base.setPixelSize(px);
+  base.setWeight(weight);
+  return base;
+}
+
 }  // namespace orvane::ui::style

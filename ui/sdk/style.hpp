@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QPalette>
 #include <QWidget>
 
@@ -18,5 +19,8 @@ QColor disabled();
 // The wall looks the same whatever the host's theme: a light palette on `widget`
 // and everything below it.
 void forceLightAppearance(QWidget* widget);
+
+// `base` at a size in pixels: the look's sizes are pixels, not points.
+QFont pixelFont(int px, QFont::Weight weight = QFont::Normal, QFont base = QFont());
 
 }  // namespace orvane::ui::style
