@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <utility>
 
 #include "core/api/api_list.hpp"
 #include "core/participation/api_join.hpp"
@@ -223,7 +224,7 @@ void OrvaneViewController::showResponse(CampLists lists, Presorted presorted) {
 
 void OrvaneViewController::selectKind(CampKind kind) {
   // Shared, not copied: a long list would be copied on the GUI thread at every switch.
-  selectedCampList_ = kind == CampKind::other ? otherCampList_ : cpsCampList_;
+  retire(std::exchange(selectedCampList_, kind == CampKind::other ? otherCampList_ : cpsCampList_));
   selectedHouseList_ = kind == CampKind::other ? otherHouseList_ : cpsHouseList_;
 }
 
