@@ -59,10 +59,9 @@ void CampCPSTableViewCell::setItem(const Camp& camp, int row, CampClickProtocol*
   ivIcon_->clear();
   ivIcon_->setImage(nullptr);
   if (camp.iconurl && !camp.iconurl->empty()) {
-    ivIcon_->setUrl(*camp.iconurl, std::nullopt, ImageCache::defaultCache(),
-                    [self = QPointer(this)](ImagePtr) {
-                      if (self) self->update();
-                    });
+    ivIcon_->setUrl(*camp.iconurl, std::nullopt, campCellImageCache(), [self = QPointer(this)](ImagePtr) {
+      if (self) self->update();
+    });
   }
   lTitle_->setText(QString::fromStdString(camp.name));
   lContent_->setText(QString::fromStdString(
@@ -130,19 +129,7 @@ void CampCPSTableViewCell::resizeEvent(QResizeEvent* event) {
 
 void CampCPSTableViewCell::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.fillRect(rect(), Qt::white);
-  if (!ivIcon_->image()) {
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0xF2, 0xF2, 0xF2));
-    painter.drawRoundedRect(ivIcon_->geometry(), kIcon / 5.0, kIcon / 5.0);
-  }
-  painter.fillRect(QRect(0, height() - 1, width(), 1), QColor(0xF0, 0xF0, 0xF0));
-  if (hasFocus()) {
-    painter.setPen(QPen(Orvane::shared().orvaneColorPrimary, 2));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(rect().adjusted(1, 1, -1, -1));
-  }
+  paintCampCell(painter, *this, {ivIcon_});
 }
 
 void CampCPSTableViewCell::mouseReleaseEvent(QMouseEvent* event) {
@@ -154,7 +141,7 @@ void CampCPSTableViewCell::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CampCPSTableViewCell::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space) {
+  if (isActivationKey(*event)) {
     clickJoin();
     return;
   }

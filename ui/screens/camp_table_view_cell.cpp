@@ -34,8 +34,6 @@ const QColor kSeparator{0xF0, 0xF0, 0xF0};
 
 ImageCache* gImageCache = nullptr;
 
-ImageCache& imageCache() { return gImageCache ? *gImageCache : ImageCache::defaultCache(); }
-
 bool parsesAsUrl(const std::optional<std::string>& url) {
   if (!url || url->empty()) return false;
   const QUrl parsed(QString::fromStdString(*url), QUrl::StrictMode);
@@ -48,12 +46,6 @@ int titleHeight(const QLabel* title, int width) {
   return std::min(lines, std::max(title->fontMetrics().lineSpacing(), title->heightForWidth(width)));
 }
 
-void paintPlaceholder(QPainter& painter, const QRect& rect, qreal radius) {
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(kPlaceholder);
-  painter.drawRoundedRect(rect, radius, radius);
-}
-
 }  // namespace
 
 DecimalStyle localeDecimalStyle() {
@@ -64,6 +56,30 @@ DecimalStyle localeDecimalStyle() {
   style.minusSign = locale.negativeSign().toStdString();
   if (locale.numberOptions() & QLocale::OmitGroupSeparator) style.groupSize = 0;
   return style;
+}
+
+ImageCache& campCellImageCache() { return gImageCache ? *gImageCache : ImageCache::defaultCache(); }
+
+void paintCampCell(QPainter& painter, const QWidget& cell,
+                   std::initializer_list<const qt::ImageView*> images) {
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.fillRect(cell.rect(), Qt::white);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(kPlaceholder);
+  for (const auto* view : images) {
+    if (!view->isHidden() && !view->image())
+      painter.drawRoundedRect(view->geometry(), view->cornerRadius(), view->cornerRadius());
+  }
+  painter.fillRect(QRect(0, cell.height() - 1, cell.width(), 1), kSeparator);
+  if (cell.hasFocus()) {
+    painter.setPen(QPen(Orvane::shared().orvaneColorPrimary, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(cell.rect().adjusted(1, 1, -1, -1));
+  }
+}
+
+bool isActivationKey(const QKeyEvent& event) {
+  return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter || event.key() == Qt::Key_Space;
 }
 
 QString rewardPriceText(const Camp& camp) {
@@ -212,7 +228,7 @@ void CampTableViewCell::loadImage(qt::ImageView* view, const std::string& url, b
   view->setImage(nullptr);
   QPointer<CampTableViewCell> self(this);
   const std::int64_t campid = camp_ ? camp_->campid : -1;
-  view->setUrl(url, std::nullopt, imageCache(), [self, native, campid](ImagePtr image) {
+  view->setUrl(url, std::nullopt, campCellImageCache(), [self, native, campid](ImagePtr image) {
     if (self) self->imageArrived(native, image, campid);
   });
 }
@@ -350,16 +366,7 @@ void CampTableViewCell::resizeEvent(QResizeEvent* event) {
 
 void CampTableViewCell::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.fillRect(rect(), Qt::white);
-  if (nativeShown_ && !ivNative_->image()) paintPlaceholder(painter, ivNative_->geometry(), 8);
-  if (iconShown_ && !ivIcon_->image()) paintPlaceholder(painter, ivIcon_->geometry(), kIcon / 5.0);
-  painter.fillRect(QRect(0, height() - 1, width(), 1), kSeparator);
-  if (hasFocus()) {
-    painter.setPen(QPen(Orvane::shared().orvaneColorPrimary, 2));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(rect().adjusted(1, 1, -1, -1));
-  }
+  paintCampCell(painter, *this, {ivNative_, ivIcon_});
 }
 
 void CampTableViewCell::mouseReleaseEvent(QMouseEvent* event) {
@@ -373,8 +380,7 @@ void CampTableViewCell::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CampTableViewCell::keyPressEvent(QKeyEvent* event) {
-  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space) &&
-      tapAction_) {
+  if (isActivationKey(*event) && tapAction_) {
     const auto action = tapAction_;
     action();
     return;

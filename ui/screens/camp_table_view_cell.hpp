@@ -6,6 +6,7 @@
 #include <QTextDocument>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -17,7 +18,9 @@
 #include "core/support/image_cache.hpp"
 #include "ui/widgets/campaign_table_view.hpp"
 
+class QKeyEvent;
 class QLabel;
+class QPainter;
 
 namespace Ui {
 class CampTableViewCell;
@@ -40,6 +43,15 @@ class CampClickProtocol {
 DecimalStyle localeDecimalStyle();
 // rewardprice in that style, one space, pricemark.
 QString rewardPriceText(const Camp& camp);
+
+// What both campaign cells share: the white row, a #F2F2F2 placeholder in each shown
+// image view still without its image, the separator and the focus ring.
+void paintCampCell(QPainter& painter, const QWidget& cell,
+                   std::initializer_list<const qt::ImageView*> images);
+// Return, Enter and Space act like a tap on a focused cell.
+bool isActivationKey(const QKeyEvent& event);
+// The cache both cells load images through (see CampTableViewCell::setImageCache).
+ImageCache& campCellImageCache();
 
 // The description (server HTML) followed by the price, painted as one text.
 class CampContentView : public QWidget {
@@ -88,7 +100,7 @@ class CampTableViewCell : public TableViewCell {
   QString contentText() const;
   QString buttonText() const;
 
-  // Where the images come from; the process-wide cache unless a test sets another.
+  // Where both cells' images come from; the process-wide cache unless a test sets another.
   static void setImageCache(ImageCache* cache);
 
   bool hasHeightForWidth() const override { return true; }
