@@ -66,6 +66,14 @@ class TestServer {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
 
+  // A route that answers "late" only once the gate opens.
+  void holdAt(const std::string& path) {
+    server.Get(path, [this](const httplib::Request&, httplib::Response& res) {
+      waitAtGate();
+      res.set_content("late", "text/plain");
+    });
+  }
+
   void waitAtGate() {
     std::unique_lock lock(mutex_);
     ++arrived_;
@@ -440,10 +448,7 @@ TEST(CurlHttpSession, ReusesTheConnectionForTheSameHost) {
 
 TEST(CurlHttpSession, DestructionCancelsInFlightRequestsPromptly) {
   TestServer server;
-  server.server.Get("/held", [&](const httplib::Request&, httplib::Response& res) {
-    server.waitAtGate();
-    res.set_content("late", "text/plain");
-  });
+  server.holdAt("/held");
   server.start();
   constexpr int kHeld = 3;
   CompletionLog log(kHeld + 1);
@@ -478,10 +483,7 @@ TEST(CurlHttpSession, DestructionCancelsInFlightRequestsPromptly) {
 // new work at once instead of reaching the network.
 TEST(CurlHttpSession, ShuttingDownEveryMadeSessionCancelsAndRefusesLaterRequests) {
   TestServer server;
-  server.server.Get("/held", [&](const httplib::Request&, httplib::Response& res) {
-    server.waitAtGate();
-    res.set_content("late", "text/plain");
-  });
+  server.holdAt("/held");
   server.start();
   CompletionLog log(4);
   auto first = makeCurlHttpSession();
@@ -512,10 +514,7 @@ TEST(CurlHttpSession, StuckCompletionDoesNotHangDestruction) {
   TestServer server;
   server.server.Get(
       "/a", [](const httplib::Request&, httplib::Response& res) { res.set_content("a", "text/plain"); });
-  server.server.Get("/held", [&](const httplib::Request&, httplib::Response& res) {
-    server.waitAtGate();
-    res.set_content("late", "text/plain");
-  });
+  server.holdAt("/held");
   server.start();
   CurlHttpSession::Options options;
   options.shutdownTimeout = 200ms;
@@ -547,10 +546,7 @@ TEST(CurlHttpSession, CompletionMaySendAgainThrowOrDropTheSession) {
   TestServer server;
   server.server.Get(
       "/a", [](const httplib::Request&, httplib::Response& res) { res.set_content("a", "text/plain"); });
-  server.server.Get("/held", [&](const httplib::Request&, httplib::Response& res) {
-    server.waitAtGate();
-    res.set_content("late", "text/plain");
-  });
+  server.holdAt("/held");
   server.start();
 
   // Sending from a completion must not deadlock on the session's own queue, and a

@@ -5,8 +5,6 @@
 #include <QPushButton>
 #include <algorithm>
 #include <chrono>
-#include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,33 +26,10 @@ constexpr int kWaitMs = 8000;
 
 QString text(std::string_view key) { return QString::fromStdString(localized(key)); }
 
-// Keeps the links the flow opens, to tell the landing link from the app start.
-class LinkRecorder : public UrlOpener {
- public:
-  bool canOpen(const std::string&) const override { return true; }
-  void open(const std::string& url, std::function<void(bool)> completion) override {
-    {
-      std::lock_guard lock(mutex_);
-      links_.push_back(url);
-    }
-    if (completion) completion(true);
-  }
-  std::vector<std::string> links() const {
-    std::lock_guard lock(mutex_);
-    return links_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> links_;
-};
-
 class WallParticipation : public WallTest {
  protected:
   void SetUp() override {
     WallTest::SetUp();
-    links_ = std::make_shared<LinkRecorder>();
-    platform_->urlOpener = links_;
     // A poll left by an earlier test in this process would refuse the join.
     ASSERT_TRUE(QTest::qWaitFor([] { return !ApiJoin::shared().isPolling(); }, kWaitMs));
   }
@@ -122,7 +97,6 @@ class WallParticipation : public WallTest {
     return QTest::qWaitFor([&] { return alertText().contains(text(messageKey)); }, kWaitMs);
   }
 
-  std::shared_ptr<LinkRecorder> links_;
   ui::NavigationController* wall_ = nullptr;
   ui::OrvaneViewController* screen_ = nullptr;
   int updates_ = 0;
@@ -157,9 +131,9 @@ TEST_F(WallParticipation, ACellTakesPartChecksStartsTheAppCollectsAndTheListRelo
       kWaitMs));
   ASSERT_EQ(count("/v1/join"), 1u);
   EXPECT_EQ(server_->received("/v1/join").front().queryValue("campid"), campid);
-  ASSERT_EQ(links_->links().size(), 1u);
-  EXPECT_EQ(links_->links().front().rfind(server_->origin() + "/landing/" + campid, 0), 0u)
-      << links_->links().front();
+  ASSERT_EQ(urlOpener_->links().size(), 1u);
+  EXPECT_EQ(urlOpener_->links().front().rfind(server_->origin() + "/landing/" + campid, 0), 0u)
+      << urlOpener_->links().front();
   EXPECT_EQ(cellOf(id)->buttonText(), text("ov_participation_check"));
   EXPECT_EQ(count("/v1/exec"), 0u);
   EXPECT_EQ(alert(), nullptr);
@@ -175,8 +149,8 @@ TEST_F(WallParticipation, ACellTakesPartChecksStartsTheAppCollectsAndTheListRelo
   EXPECT_EQ(alertButton(1)->text(), text("ov_confirm"));
   EXPECT_EQ(count("/v1/inst"), 0u);
   QTest::mouseClick(alertButton(1), Qt::LeftButton);
-  ASSERT_EQ(links_->links().size(), 2u);
-  EXPECT_EQ(links_->links().back(), camp->package);
+  ASSERT_EQ(urlOpener_->links().size(), 2u);
+  EXPECT_EQ(urlOpener_->links().back(), camp->package);
 
   // The install report and the state poll until the participation is confirmed.
   ASSERT_TRUE(server_->waitForRequests("/v1/inst", 1, std::chrono::milliseconds(kWaitMs)));

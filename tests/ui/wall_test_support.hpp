@@ -60,6 +60,10 @@ class RecordingUrlOpener : public UrlOpener {
     std::lock_guard lock(mutex_);
     return opened_.size();
   }
+  std::vector<std::string> links() const {
+    std::lock_guard lock(mutex_);
+    return opened_;
+  }
 
  private:
   mutable std::mutex mutex_;
