@@ -201,6 +201,10 @@ void ApiJoin::openLanding(const std::string& lurl) {
     logError("ApiJoin lurl is not a URL, nothing opened : " + lurl);
     return;
   }
+  if (const auto check = checkServerLink(*link); !check.allowed) {
+    logError("ApiJoin lurl refused, nothing opened (" + check.reason + ") : " + *link);
+    return;
+  }
   if (const auto opener = platform()->urlOpener) {
     opener->open(*link, nullptr);
   } else {
@@ -246,8 +250,9 @@ void ApiJoin::execAnswered(const Camp& camp, const State& state) {
 
 void ApiJoin::startApp(const Camp& camp) {
   const auto opener = platform()->urlOpener;
-  if (!parsesAsUrl(camp.package) || !opener) {
-    logError("ApiJoin package is not a URL that can be opened : " + camp.package);
+  if (const auto check = checkServerLink(camp.package); !check.allowed || !opener) {
+    logError("ApiJoin package is not a link that may be opened (" +
+             (opener ? check.reason : "no URL opener") + ") : " + camp.package);
     appOpened(camp, false);
     return;
   }

@@ -4,8 +4,10 @@
 #include <string>
 #include <string_view>
 
+#include "orvane/link_policy.hpp"
+
 // Checks and mends the link texts the server sends before they reach the system's
-// URL opener.
+// URL opener. Which of them may be opened at all: `checkServerLink`.
 
 namespace orvane {
 

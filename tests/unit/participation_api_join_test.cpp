@@ -509,6 +509,30 @@ TEST_F(ApiJoinTest, AnswersAfterTheFlowIsGoneAreDropped) {
   EXPECT_TRUE(host->alerts.empty());
 }
 
+TEST_F(ApiJoinTest, ServerLinksToLocalResourcesAreNeitherOpenedNorReportedAsInstalled) {
+  // A landing link naming a local file: not opened, the flow goes on as for no link.
+  script["/v1/join"] = {R"({"result":200,"lurl":"FILE:///etc/passwd"})"};
+  join->startJoin(campaign(21, 3), receiver);
+  run();
+  EXPECT_TRUE(fake.urlOpener->opened.empty());
+  EXPECT_TRUE(fake.logSink->contains("ApiJoin lurl refused"));
+  EXPECT_EQ(receiver->checks, 1);
+
+  // App-start links naming local things end as "not installed", with no install report.
+  for (const char* package : {"FILE:///usr/bin/xterm", "/usr/bin/xterm", "app21://x?f=file%3A%2F%2Fetc"}) {
+    SCOPED_TRACE(package);
+    auto camp = campaign(21, 3);
+    camp.package = package;
+    checkAndStart(camp);
+    expectAlert("ov_not_installed", false);
+    EXPECT_TRUE(fake.urlOpener->opened.empty());
+    EXPECT_EQ(sent("/v1/inst"), 0u);
+  }
+  checkAndStart(campaign(21, 3));  // its own scheme is opened
+  EXPECT_EQ(fake.urlOpener->opened, std::vector<std::string>{"app21://start"});
+  EXPECT_EQ(sent("/v1/inst"), 1u);
+}
+
 TEST(LinkUrl, ParsesAndMendsLinks) {
   for (const char* good : {"https://a.example/p?q=1#f", "tidyhome://start", "/relative/path", "mailto:a@b",
                            "http://[::1]:8080/x", "https://a/%20b"}) {
