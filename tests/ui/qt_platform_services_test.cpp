@@ -3,12 +3,10 @@
 #include <syslog.h>
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
-#include <QUrl>
 #include <thread>
 
 #include "core/support/platform/memory_key_value_store.hpp"
@@ -170,47 +168,6 @@ TEST_F(TrackingTest, PrivacySettingsUrlReopensTheDialogToChangeTheAnswer) {
   EXPECT_EQ(tracking_->status(), tracking::denied);
 }
 
-// Stands in for a desktop handler of a custom scheme.
-class SchemeHandler : public QObject {
-  Q_OBJECT
- public slots:
-  void handle(const QUrl& url) { urls.push_back(url); }
-
- public:
-  std::vector<QUrl> urls;
-};
-
-TEST(QtUrlOpener, DecidesWithoutAskingTheSystemAndReportsOnTheMainThread) {
-  auto queue = std::make_shared<QtMainQueue>();
-  QtUrlOpener opener(queue, nullptr);
-  EXPECT_TRUE(opener.canOpen("https://example.com/landing?a=1"));
-  EXPECT_TRUE(opener.canOpen("HTTP://example.com"));
-  EXPECT_TRUE(opener.canOpen("mailto:help@example.com"));
-  EXPECT_TRUE(opener.canOpen("file:///tmp/x"));
-  EXPECT_FALSE(opener.canOpen("https://"));
-  EXPECT_FALSE(opener.canOpen("not a url"));
-  EXPECT_FALSE(opener.canOpen(""));
-  EXPECT_FALSE(opener.canOpen("someapp://start"));
-  EXPECT_FALSE(opener.canOpen(QtDeviceInfo::kPrivacySettingsUrl));  // no consent dialog to show
-
-  SchemeHandler handler;
-  QDesktopServices::setUrlHandler("orvanetest", &handler, "handle");
-  opener.addOpenableScheme("OrvaneTest");
-  EXPECT_TRUE(opener.canOpen("orvanetest://start?x=1"));
-
-  std::vector<std::pair<bool, bool>> results;  // opened, on the GUI thread
-  auto record = [&](bool ok) { results.emplace_back(ok, QThread::currentThread() == qApp->thread()); };
-  opener.open("orvanetest://start?x=1", record);
-  opener.open("http://[broken", record);
-  EXPECT_TRUE(results.empty());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return results.size() == 2; }, kWaitMs));
-  QDesktopServices::unsetUrlHandler("orvanetest");
-  EXPECT_EQ(results[0], std::make_pair(true, true));
-  EXPECT_EQ(results[1], std::make_pair(false, true));
-  ASSERT_EQ(handler.urls.size(), 1u);
-  EXPECT_EQ(handler.urls[0].toString(), "orvanetest://start?x=1");
-}
-
 TEST(SyslogLogSink, PassesTheMessageAsDataAndMapsTypesToPriorities) {
   SyslogLogSink sink("orvane_ui_tests");
   EXPECT_TRUE(sink.accepts(LogType::error));
@@ -244,5 +201,3 @@ TEST(QtPlatform, InstallsTheDesktopServicesOnlyOverTheBareStandIn) {
 
 }  // namespace
 }  // namespace orvane
-
-#include "qt_platform_services_test.moc"
