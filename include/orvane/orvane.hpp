@@ -39,6 +39,9 @@ class ORVANE_EXPORT Orvane {
   void setGender(const std::string& gender);
   void setBenefitsType(std::int64_t benefitsType);
   void setCopyRightVisibility(bool visibility);
+  // Whether a join first asks the user's consent to tracking. Either way the
+  // advertising id sent to the servers is the all-zero UUID until the user has
+  // allowed tracking, and a new one after the user withdraws it.
   void setTrackingUsage(bool use);
 
   // Shows the wall in its own window, window-modal over `from`'s window, and returns at

@@ -42,7 +42,7 @@ std::shared_ptr<Platform> QtPlatform::make() {
   auto tracking = std::make_shared<QtTrackingAuthorization>(p->store);
   p->tracking = tracking;
   p->urlOpener = std::make_shared<QtUrlOpener>(p->mainQueue, tracking);
-  p->advertisingId = std::make_shared<QtAdvertisingId>(p->store);
+  p->advertisingId = std::make_shared<QtAdvertisingId>(tracking);
   p->device = std::make_shared<QtDeviceInfo>(p->store);
   p->clock = std::make_shared<SystemClock>();
   p->logSink = std::make_shared<SyslogLogSink>();

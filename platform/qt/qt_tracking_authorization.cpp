@@ -22,7 +22,7 @@ bool onGuiThread() {
 }  // namespace
 
 QtTrackingAuthorization::QtTrackingAuthorization(std::shared_ptr<KeyValueStore> store)
-    : store_(std::move(store)) {}
+    : store_(std::move(store)), advertisingId_(store_, kAdvertisingIdKey) {}
 
 QtTrackingAuthorization::~QtTrackingAuthorization() {
   if (dialog_) {
@@ -40,6 +40,22 @@ int QtTrackingAuthorization::status() const {
   const auto* i = std::get_if<std::int64_t>(&*v);
   if (!i || *i < tracking::notDetermined || *i > tracking::authorized) return tracking::notDetermined;
   return static_cast<int>(*i);
+}
+
+std::string QtTrackingAuthorization::advertisingIdentifier() {
+  std::lock_guard lock(consentMutex_);
+  if (status() == tracking::authorized) return advertisingId_.value();
+  // An identifier kept while tracking is not allowed (by an earlier version, or with
+  // an answer changed behind our back) must not reappear after a later "allow".
+  if (store_->object(kAdvertisingIdKey)) advertisingId_.reset();
+  return kZeroAdvertisingId;
+}
+
+void QtTrackingAuthorization::remember(int answer) {
+  std::lock_guard lock(consentMutex_);
+  const bool wasAllowed = status() == tracking::authorized;
+  store_->setInteger(kStatusKey, answer);
+  if (wasAllowed != (answer == tracking::authorized)) advertisingId_.reset();
 }
 
 void QtTrackingAuthorization::requestAuthorization(std::function<void(int status)> completion) {
@@ -118,7 +134,7 @@ void QtTrackingAuthorization::showDialog() {
 }
 
 void QtTrackingAuthorization::finish(int answer, bool remember) {
-  if (remember) store_->setInteger(kStatusKey, answer);
+  if (remember) this->remember(answer);
   if (dialog_) {
     if (auto* app = QCoreApplication::instance()) dialog_->disconnect(app);  // the destroyed hook
     dialog_ = nullptr;

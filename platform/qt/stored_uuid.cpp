@@ -16,6 +16,11 @@ std::string StoredUuid::value() {
   return fresh;
 }
 
+void StoredUuid::reset() {
+  std::lock_guard lock(mutex_);
+  store_->removeObject(key_);
+}
+
 bool StoredUuid::isUuidText(const std::string& text) {
   if (text.size() != 36) return false;
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -16,6 +16,8 @@ class StoredUuid {
   StoredUuid(std::shared_ptr<KeyValueStore> store, std::string key);
 
   std::string value();
+  // Forgets the identifier: the next `value()` makes a new one.
+  void reset();
 
   static bool isUuidText(const std::string& text);
 

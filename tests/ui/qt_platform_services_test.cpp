@@ -56,11 +56,18 @@ void click(const char* buttonName) {
   QTest::mouseClick(button, Qt::LeftButton);
 }
 
+// The advertising identifier of a user who allowed tracking, in a fresh object
+// over `store` (as after a restart).
+std::string allowedAdvertisingId(const std::shared_ptr<MemoryKeyValueStore>& store) {
+  store->setInteger(QtTrackingAuthorization::kStatusKey, tracking::authorized);
+  return QtAdvertisingId(std::make_shared<QtTrackingAuthorization>(store)).advertisingIdentifier();
+}
+
 TEST(QtIdentifiers, AreUpperCaseUuidsKeptPerUserAndRepairedWhenCorrupt) {
   auto store = std::make_shared<MemoryKeyValueStore>();
-  const std::string ad = QtAdvertisingId(store).advertisingIdentifier();
+  const std::string ad = allowedAdvertisingId(store);
   EXPECT_TRUE(isUpperUuid(ad)) << ad;
-  EXPECT_EQ(QtAdvertisingId(store).advertisingIdentifier(), ad);  // a later launch
+  EXPECT_EQ(allowedAdvertisingId(store), ad);  // a later launch
   EXPECT_EQ(store->string(QtAdvertisingId::kKey), ad);
 
   const auto vendor = QtDeviceInfo(store).vendorIdentifier();
@@ -69,20 +76,22 @@ TEST(QtIdentifiers, AreUpperCaseUuidsKeptPerUserAndRepairedWhenCorrupt) {
   EXPECT_NE(*vendor, ad);
 
   store->setString(QtAdvertisingId::kKey, "6d92078a-8246-4ba4-ae5b-76104861e7dc");  // lower case
-  const std::string repaired = QtAdvertisingId(store).advertisingIdentifier();
+  const std::string repaired = allowedAdvertisingId(store);
   EXPECT_TRUE(isUpperUuid(repaired));
   store->setInteger(QtAdvertisingId::kKey, 12);
-  EXPECT_TRUE(isUpperUuid(QtAdvertisingId(store).advertisingIdentifier()));
+  EXPECT_TRUE(isUpperUuid(allowedAdvertisingId(store)));
 }
 
 TEST(QtIdentifiers, FirstCallsFromManyThreadsAgreeOnOneIdentifier) {
   auto store = std::make_shared<MemoryKeyValueStore>();
-  QtAdvertisingId id(store);
+  store->setInteger(QtTrackingAuthorization::kStatusKey, tracking::authorized);
+  QtAdvertisingId id(std::make_shared<QtTrackingAuthorization>(store));
   std::vector<std::string> seen(6);
   std::vector<std::thread> threads;
   for (auto& s : seen) threads.emplace_back([&id, &s] { s = id.advertisingIdentifier(); });
   for (auto& t : threads) t.join();
   for (const auto& s : seen) EXPECT_EQ(s, seen.front());
+  EXPECT_NE(seen.front(), QtAdvertisingId::kZero);
 }
 
 TEST(QtDeviceInfo, ReportsTheDesktopsFacts) {
