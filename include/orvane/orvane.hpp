@@ -52,6 +52,9 @@ class ORVANE_EXPORT Orvane {
   // Before `initialize` the wall is still made (its list then reports the failure) and
   // an error line is logged. GUI thread.
   QWidget* orvaneViewController();
+  // A new carousel of five cards on every call, without a parent, for the host to size,
+  // place and delete. Needs no initialize. GUI thread.
+  QWidget* orvaneCarouselView();
 
   // Theme colours, read by the screens when they load; set them on the GUI thread.
   QColor orvaneColorPrimary = QColor::fromRgbF(1.0f, 92 / 255.0f, 90 / 255.0f, 1.0f);

@@ -11,6 +11,7 @@
 #include "core/support/platform/platform.hpp"
 #include "orvane/log.hpp"
 #include "platform/qt/qt_platform.hpp"
+#include "ui/screens/orvane_carousel_view.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/storyboard.hpp"
 
@@ -125,5 +126,7 @@ QWidget* Orvane::orvaneViewController() {
     QObject::connect(wall, &ui::NavigationController::closeRequested, wall, &QWidget::close);
   return wall;
 }
+
+QWidget* Orvane::orvaneCarouselView() { return new ui::OrvaneCarouselView(); }
 
 }  // namespace orvane
