@@ -417,6 +417,78 @@ TEST(RecordsPaths, FastPathAgreesWithOnDemandPath) {
             std::numeric_limits<std::int64_t>::max());
 }
 
+// Decodes with both paths, which must agree, and hands back the automatic one.
+template <class R>
+Result<R> decodeBoth(const std::string& body) {
+  Result<R> fast = decodeRecord<R>(body, DecodePath::automatic);
+  const Result<R> slow = decodeRecord<R>(body, DecodePath::onDemand);
+  EXPECT_EQ(fast.ok(), slow.ok()) << body;
+  if (fast.ok() && slow.ok()) {
+    EXPECT_TRUE(fast.value() == slow.value()) << body;
+  } else if (!fast.ok() && !slow.ok()) {
+    EXPECT_EQ(fast.error().description, slow.error().description) << body;
+  }
+  return fast;
+}
+
+// Every key as the server spells it, so a misspelt key in a record's description shows here
+// rather than passing an encode -> decode round trip unnoticed.
+TEST(RecordsKeys, EveryFieldIsReadAndWrittenUnderItsOwnKey) {
+  const std::string campJson =
+      R"({"campid":1,"bm":2,"bmcheck":3,"name":"a","engname":"b","detailpage":4,"package":"c",)"
+      R"("ctvurl":"d","ctvwidth":5,"ctvheight":6,"nativeurl":"e","iconurl":"f","viewurl":"g",)"
+      R"("joindesc":"h","rewardcondition":7,"rewarddesc":"i","notice":"j","cta":"k","category":8,)"
+      R"("rewardprice":9.5,"pricemark":"l","cpsprice":10,"cpsdcprice":11,"carrier":"m",)"
+      R"("targetagemin":12,"targetagemax":13,"gender":14,"targetpkg":["n"],"detargetpkg":["o"],)"
+      R"("ovnkey":"p","convflag":15,"orderseq":16,"rewarddate":"q","rewardtype":17})";
+  const Camp expected{1,
+                      2,
+                      3,
+                      "a",
+                      "b",
+                      4,
+                      "c",
+                      "d",
+                      5,
+                      6,
+                      "e",
+                      "f",
+                      "g",
+                      "h",
+                      7,
+                      "i",
+                      "j",
+                      "k",
+                      8,
+                      9.5,
+                      "l",
+                      10,
+                      11,
+                      "m",
+                      12,
+                      13,
+                      14,
+                      std::vector<std::string>{"n"},
+                      std::vector<std::string>{"o"},
+                      "p",
+                      15,
+                      16,
+                      "q",
+                      17};
+  EXPECT_EQ(campOf(campJson), expected);
+  EXPECT_EQ(encodeCamp(expected), campJson);
+
+  EXPECT_EQ(decodeBoth<Req>(R"({"result":1,"errmsg":"e","adtype":2,"rewardtype":3,"pricedecimal":"p",)"
+                            R"("camp":[],"housemd":[{}]})")
+                .value(),
+            (Req{1, "e", 2, 3, "p", std::vector<Camp>{}, std::vector<Camp>{Camp{}}}));
+  EXPECT_EQ(decodeBoth<Reward>(R"({"campid":1,"name":"n","rewardprice":2,"rewardmark":"m",)"
+                               R"("rewarddate":"d","bm":3})")
+                .value(),
+            (Reward{1, "n", 2.0, "m", "d", 3}));
+  EXPECT_EQ(decodeBoth<State>(R"({"result":1,"ovnkey":"k","state":2})").value(), (State{1, "k", 2}));
+}
+
 TEST(RecordsReq, ConcurrentDecodersDoNotInterfere) {
   const std::string a = R"({"result": 200, "camp": [{"campid": 1}, {"campid": 2}]})";
   const std::string b = R"({"result": 500, "errmsg": "no", "camp": []})";
