@@ -2,7 +2,7 @@
 
 // The fast reader: simdjson's SIMD DOM parser. It never describes a failure; anything it
 // cannot settle exactly (a parse error, a number whose text decides its type, a strict field
-// of the wrong type) ends it, and the on-demand reader decides.
+// whose last occurrence has the wrong type) ends it, and the on-demand reader decides.
 
 #include <simdjson.h>
 
@@ -75,18 +75,23 @@ Outcome readValue(dom::element& e, std::vector<T>& out, DomCtx& c) {
   return Outcome::taken;
 }
 
-// One pass over the object's fields in whatever order they come.
+// One pass over the object's fields in whatever order they come. A field that fails only
+// stays failed if no later occurrence of its key replaces it.
 template <Described R>
 Outcome readFields(dom::object obj, R& record, DomCtx& c) {
+  static_assert(kFieldCount<R> <= 64, "one bit per field");
   constexpr auto& readers = kFieldReaders<R, dom::element, DomCtx>;
   std::size_t hint = 0;
+  std::uint64_t unsettled = 0;
   for (dom::key_value_pair field : obj) {
     const std::size_t id = findField<R>(field.key, hint);
     if (id == kFieldCount<R>) continue;
     const Outcome o = readers[id](field.value, record, c);
-    if (o != Outcome::taken) return o;
+    if (o == Outcome::broken) return o;
+    const std::uint64_t bit = std::uint64_t{1} << id;
+    unsettled = o == Outcome::taken ? unsettled & ~bit : unsettled | bit;
   }
-  return Outcome::taken;
+  return unsettled ? Outcome::mismatch : Outcome::taken;
 }
 
 // A record inside a list: an element that is not an object fails its list.

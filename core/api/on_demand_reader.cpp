@@ -211,6 +211,24 @@ Outcome readValue(od::value& v, std::string& out, Ctx& c) {
   return Outcome::taken;
 }
 
+void Unsettled::fail(std::size_t id, Ctx& c) {
+  settle(id);
+  failures_.push_back(Failure{id, c.wanted, c.found, std::move(c.path)});
+  c.path.clear();
+}
+
+void Unsettled::settle(std::size_t id) {
+  std::erase_if(failures_, [id](const Failure& f) { return f.id == id; });
+}
+
+Outcome Unsettled::report(Ctx& c) {
+  Failure& first = failures_.front();
+  c.wanted = first.wanted;
+  c.found = first.found;
+  c.path = std::move(first.path);
+  return Outcome::mismatch;
+}
+
 std::optional<std::string> Document::open(od::parser& parser, PaddedBuffer& text, std::string_view body,
                                           Ctx& c) {
   auto error = parser.iterate(text.view()).get(doc_);
@@ -242,13 +260,14 @@ std::optional<std::string> Document::close(Outcome fields, const Ctx& c) {
     }
   }
   if (fields == Outcome::broken) return where + ": " + c.why;
-  if (fields == Outcome::mismatch) {
-    return where + ": expected " + describe(c.wanted) + ", found " + describe(c.found);
-  }
   // Past the closing brace the iterator must be at the end: anything left is trailing content.
+  // A wrong type was only found by reading the whole object, so bad syntax after it still wins.
   const char* rest = nullptr;
   if (doc_.current_location().get(rest) != simdjson::OUT_OF_BOUNDS) {
     return ": invalid JSON (unexpected content after the object)";
+  }
+  if (fields == Outcome::mismatch) {
+    return where + ": expected " + describe(c.wanted) + ", found " + describe(c.found);
   }
   return std::nullopt;
 }

@@ -97,11 +97,33 @@ Outcome readValue(od::value& v, std::vector<T>& out, Ctx& c) {
   return bad ? Outcome::mismatch : Outcome::taken;
 }
 
-// One pass over the object's fields in whatever order they come.
+// Fields whose latest occurrence had the wrong type, each with its failure as recorded then,
+// in the order of those occurrences. A later occurrence of the key settles the field again.
+class Unsettled {
+ public:
+  bool empty() const { return failures_.empty(); }
+  void fail(std::size_t id, Ctx& c);
+  void settle(std::size_t id);
+  // Puts the earliest failure back into `c`.
+  Outcome report(Ctx& c);
+
+ private:
+  struct Failure {
+    std::size_t id;
+    Wanted wanted;
+    Found found;
+    std::vector<Segment> path;
+  };
+  std::vector<Failure> failures_;
+};
+
+// One pass over the object's fields in whatever order they come; the last occurrence of a key
+// decides its field.
 template <Described R>
 Outcome readFields(od::object& obj, R& record, Ctx& c) {
   constexpr auto& readers = kFieldReaders<R, od::value, Ctx>;
   std::size_t hint = 0;
+  Unsettled unsettled;
   for (auto item : obj) {
     od::field f;
     if (auto e = std::move(item).get(f)) return c.broken(e);
@@ -113,12 +135,15 @@ Outcome readFields(od::object& obj, R& record, Ctx& c) {
       continue;
     }
     const Outcome o = readers[id](f.value(), record, c);
-    if (o != Outcome::taken) {
-      c.path.push_back(Segment{kKeys<R>[id], 0});
-      return o;
+    if (o == Outcome::taken) {
+      if (!unsettled.empty()) unsettled.settle(id);
+      continue;
     }
+    c.path.push_back(Segment{kKeys<R>[id], 0});
+    if (o == Outcome::broken) return o;
+    unsettled.fail(id, c);
   }
-  return Outcome::taken;
+  return unsettled.empty() ? Outcome::taken : unsettled.report(c);
 }
 
 // A record inside a list: an element that is not an object fails its list.

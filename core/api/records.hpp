@@ -18,11 +18,14 @@
 // - Double: any JSON number representable as a double.
 // - String: only a JSON string holding valid UTF-8.
 // - Unknown keys are ignored (their values must still be valid JSON).
-// - A key that occurs twice: the last occurrence wins, as if the object were read into a map.
+// - A key that occurs twice: the last occurrence wins, as if the object were read into a map;
+//   earlier ones only have to be valid JSON. In strict and tolerant records, at any depth.
 // - The body must be exactly one JSON object; anything after it fails the decode.
 // Decoding never throws for bad input; an error has kind `decoding` and a description that
 // names the record, the field and the problem, e.g. "State.result: expected an integer,
-// found a string". The decoders are safe to call from any thread.
+// found a string". Invalid JSON anywhere in the body is reported before a wrong type; of
+// several wrongly typed fields, the one whose last occurrence comes first is named. The
+// decoders are safe to call from any thread.
 
 namespace orvane {
 

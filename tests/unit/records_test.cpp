@@ -431,6 +431,60 @@ Result<R> decodeBoth(const std::string& body) {
   return fast;
 }
 
+// A key that occurs more than once counts only with its last occurrence, whatever the earlier
+// ones held; in strict and tolerant records, at the top level and inside lists.
+TEST(RecordsDuplicateKeys, LastOccurrenceDecidesTheField) {
+  EXPECT_EQ(decodeBoth<State>(R"({"result": "x", "result": 200})").value().result, 200);
+  EXPECT_EQ(decodeBoth<State>(R"({"result": 1.5, "result": 300.0})").value().result, 300);
+  EXPECT_EQ(decodeBoth<State>(R"({"result": null, "result": 200})").value().result, 200);
+  EXPECT_EQ(decodeBoth<State>(R"({"result": [1, {}], "res\u0075lt": 2})").value().result, 2);
+  EXPECT_FALSE(decodeBoth<State>(R"({"result": 200, "result": null})").value().result.has_value());
+  EXPECT_EQ(decodeBoth<State>("{\"ovnkey\": \"\xFF\", \"ovnkey\": \"k\"}").value().ovnkey, "k");
+  EXPECT_EQ(errorOf(decodeBoth<State>(R"({"result": 200, "result": "x"})")),
+            "State.result: expected an integer, found a string");
+  EXPECT_EQ(errorOf(decodeBoth<Join>(R"({"lurl": 1, "result": 200, "lurl": 2})")),
+            "Join.lurl: expected a string, found a number");
+
+  const auto req = decodeBoth<Req>(
+      R"({"camp": [null], "result": 200, "camp": [{"campid": "x", "campid": 7, "name": 1, "name": "n"}],
+          "housemd": [{"campid": 1}], "housemd": [{"campid": 2, "campid": "y"}]})");
+  ASSERT_TRUE(req.ok()) << req.error().description;
+  ASSERT_EQ(req.value().camp->size(), 1u);
+  EXPECT_EQ(req.value().camp->front().campid, 7);
+  EXPECT_EQ(req.value().camp->front().name, "n");
+  ASSERT_EQ(req.value().housemd->size(), 1u);
+  EXPECT_EQ(req.value().housemd->front().campid, -1);
+  EXPECT_EQ(errorOf(decodeBoth<Req>(R"({"camp": [{"campid": 1}], "camp": 5})")),
+            "Req.camp: expected an array, found a number");
+
+  const auto rewards = decodeBoth<RewardList>(R"({"reward": [{"campid": "1", "bm": 2, "campid": 1}]})");
+  ASSERT_TRUE(rewards.ok()) << rewards.error().description;
+  EXPECT_EQ(rewards.value().reward->front(), (Reward{1, {}, {}, {}, {}, 2}));
+  EXPECT_EQ(errorOf(decodeBoth<RewardList>(R"({"reward": [{"campid": 1, "campid": "1"}]})")),
+            "RewardList.reward[0].campid: expected an integer, found a string");
+
+  const Camp camp = decodeBoth<Camp>(
+                        R"({"campid": "x", "campid": 5, "targetpkg": [1], "targetpkg": ["a"],
+                            "iconurl": "i", "iconurl": 3, "rewardprice": 2, "rewardprice": "2"})")
+                        .value();
+  EXPECT_EQ(camp.campid, 5);
+  EXPECT_EQ(camp.targetpkg, std::vector<std::string>{"a"});
+  EXPECT_FALSE(camp.iconurl.has_value());
+  EXPECT_EQ(camp.rewardprice, 0.0);
+}
+
+// To know the last occurrence the whole object is read, so a wrong type never hides bad syntax
+// after it; of several bad fields, the one whose last occurrence comes first is named.
+TEST(RecordsDuplicateKeys, WholeObjectIsReadBeforeAWrongTypeIsReported) {
+  EXPECT_NE(errorOf(decodeBoth<State>(R"({"result": "x", "ignored": [1 2]})")).find("invalid JSON"),
+            std::string::npos);
+  EXPECT_NE(errorOf(decodeBoth<State>(R"({"result": "x"} {})")).find("after the object"), std::string::npos);
+  EXPECT_EQ(errorOf(decodeBoth<State>(R"({"state": "a", "result": "b", "state": "c"})")),
+            "State.result: expected an integer, found a string");
+  EXPECT_EQ(errorOf(decodeBoth<State>(R"({"state": "a", "result": "b", "result": 1})")),
+            "State.state: expected an integer, found a string");
+}
+
 // Every key as the server spells it, so a misspelt key in a record's description shows here
 // rather than passing an encode -> decode round trip unnoticed.
 TEST(RecordsKeys, EveryFieldIsReadAndWrittenUnderItsOwnKey) {
