@@ -17,6 +17,7 @@
 
 #include "core/support/image_cache.hpp"
 #include "core/support/platform/memory_key_value_store.hpp"
+#include "core/support/thread_pool.hpp"
 #include "platform/qt/qt_image_codec.hpp"
 
 namespace orvane {
@@ -66,16 +67,18 @@ class BenchMainQueue : public MainQueue {
 class StubHttpSession : public HttpSession {
  public:
   explicit StubHttpSession(std::string body) : body_(std::move(body)) {}
-  void send(HttpRequest, std::function<void(Result<HttpResponse>)> completion) override {
+  RequestHandle send(HttpRequest, Completion completion) override {
     requests.fetch_add(1);
-    std::thread([body = body_, completion = std::move(completion)] {
+    auto gate = std::make_shared<CompletionGate>();
+    std::thread([gate, body = body_, completion = std::move(completion)] {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
       HttpResponse r;
       r.status = 200;
       r.body = body;
       r.hasBody = true;
-      completion(std::move(r));
+      gate->pass([&] { completion(std::move(r)); });
     }).detach();
+    return RequestHandle(gate);
   }
   std::atomic<int> requests{0};
 
@@ -107,6 +110,7 @@ struct Fixture {
     auto p = std::make_shared<Platform>();
     p->store = std::make_shared<MemoryKeyValueStore>();
     p->mainQueue = mainQueue;
+    p->executor = std::make_shared<ThreadPool>(2);  // as on the desktop
     p->http = http;
     p->imageCodec = std::make_shared<qt::QtImageCodec>();
     p->clock = std::make_shared<SystemClock>();

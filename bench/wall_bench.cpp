@@ -29,6 +29,7 @@
 #include "core/api/api_list.hpp"
 #include "core/api/records.hpp"
 #include "core/screens/camp_ordering.hpp"
+#include "core/support/fetch.hpp"
 #include "core/support/image_cache.hpp"
 #include "core/support/platform/memory_key_value_store.hpp"
 #include "core/support/platform/platform.hpp"
@@ -248,24 +249,17 @@ double openWall(QWidget* host, int rows) {
 }
 
 // The same request and decoding as the list screen, handed to the GUI thread.
-std::shared_ptr<std::vector<Camp>> fetch(bool& failed) {
+std::shared_ptr<std::vector<Camp>> fetchCamps(bool& failed) {
   auto out = std::make_shared<std::vector<Camp>>();
-  auto done = std::make_shared<std::atomic<int>>(0);  // 1 ok, 2 failed
-  ApiList(Platform::current()).getReq([out, done](Result<std::string> result) {
-    std::vector<Camp> camps;
-    bool ok = result.ok();
-    if (ok) {
-      auto decoded = decodeReq(result.value());
-      ok = decoded.ok();
-      if (ok) camps = std::move(decoded).value().camp.value_or(std::vector<Camp>{});
-    }
-    QMetaObject::invokeMethod(QCoreApplication::instance(),
-                              [out, done, ok, camps = std::move(camps)]() mutable {
-                                *out = std::move(camps);
-                                *done = ok ? 1 : 2;
-                              });
-  });
-  failed = !spinUntil([&] { return done->load() != 0; }) || done->load() == 2;
+  auto done = std::make_shared<int>(0);  // 1 ok, 2 failed
+  const auto platform = Platform::current();
+  const auto request = orvane::fetch(
+      *platform, [&](auto sent) { return ApiList(platform).getReq(std::move(sent)); }, decodeReq,
+      [out, done](Result<Req> req) {
+        if (req.ok()) *out = std::move(req).value().camp.value_or(std::vector<Camp>{});
+        *done = req.ok() ? 1 : 2;
+      });
+  failed = !spinUntil([&] { return *done != 0; }) || *done == 2;
   return out;
 }
 
@@ -279,7 +273,7 @@ double openBare(int rows) {
   gPaints->reset();
   const auto start = Clock::now();
   bool failed = false;
-  const auto camps = fetch(failed);
+  const auto camps = fetchCamps(failed);
   if (failed || static_cast<int>(camps->size()) != rows) return -1;
   QListWidget list;
   list.setWordWrap(true);
@@ -293,7 +287,7 @@ double openBare(int rows) {
 double fetchOnly(int rows) {
   const auto start = Clock::now();
   bool failed = false;
-  const auto camps = fetch(failed);
+  const auto camps = fetchCamps(failed);
   if (failed || static_cast<int>(camps->size()) != rows) return -1;
   return msSince(start);
 }
@@ -350,7 +344,7 @@ bool benchOpen(QWidget* host) {
 void benchSetItem() {
   std::printf("\n[2] setItem per cell, images already in the cache (%d campaigns)\n", kWallRows);
   bool failed = false;
-  const auto camps = fetch(failed);
+  const auto camps = fetchCamps(failed);
   if (failed || camps->empty()) {
     std::printf("  FAILED: no list\n");
     return;
@@ -371,7 +365,7 @@ void benchSetItem() {
 
   QWidget holder;
   holder.resize(390, 200);
-  auto* cell = new ui::CampTableViewCell(&holder);
+  auto* cell = new ui::CampTableViewCell(ui::Services::shared(), &holder);
   cell->resize(390, 120);
   holder.show();
   QListWidget list;
@@ -525,7 +519,6 @@ int run(int argc, char** argv) {
   Platform::install(platform);
   ImageCache::setDefaultDirectory(dir.filePath("images").toStdString());
   Log::displayLog = false;
-  ui::NavigationController::setAnimationsEnabled(false);
   auto server = startSandbox(dir, "fixture-200.json", kWallRows);
 
   Orvane::shared().initialize(sandbox::kMediaKey, sandbox::kMediaChannelKey, "bench-user");

@@ -87,17 +87,18 @@ const BaseUrl& ApiList::base(Server server) const {
   return (server == Server::api ? hostUrl_ : hostPartnerUrl_).value();
 }
 
-void ApiList::fail(const Error& error, const Completion& completion) {
+RequestHandle ApiList::fail(const Error& error, const Completion& completion) {
   Log::log("ApiList Error : " + error.description, Log::Level::error());
   if (completion) completion(error);
+  return RequestHandle::completed();
 }
 
-void ApiList::get(Server server, std::string_view path, std::vector<QueryItem> items,
-                  Completion completion) const {
+RequestHandle ApiList::get(Server server, std::string_view path, std::vector<QueryItem> items,
+                           Completion completion) const {
   if (auto error = check(server)) return fail(*error, completion);
   if (OrvaneSDK::shared().isInspect && !items.empty()) items.push_back(item("campinspect", "1"));
-  provider_.request(base(server).with(path, encodeQuery(items)), REQUEST_METHOD_GET, {}, {},
-                    std::move(completion));
+  return provider_.request(base(server).with(path, encodeQuery(items)), REQUEST_METHOD_GET, {}, {},
+                           std::move(completion));
 }
 
 std::vector<QueryItem> ApiList::identityItems() const {
@@ -122,63 +123,63 @@ std::optional<QueryItem> ApiList::age() const {
   return item("age", std::to_string(value));
 }
 
-void ApiList::getReq(Completion completion) {
+RequestHandle ApiList::getReq(Completion completion) {
   if (auto error = check(Server::api)) return fail(*error, completion);
   auto items = identityItems();
   items.push_back(adid());
   items.push_back(gender());
   items.push_back(carrier());
   if (auto a = age()) items.push_back(std::move(*a));
-  get(Server::api, "/req", std::move(items), std::move(completion));
+  return get(Server::api, "/req", std::move(items), std::move(completion));
 }
 
-void ApiList::getVelmontNotice(Completion completion) {
+RequestHandle ApiList::getVelmontNotice(Completion completion) {
   if (!noticeUrl_.ok()) return fail(noticeUrl_.error(), completion);
   // Taken unchanged: no parameter, and so no inspection mark either.
-  provider_.request(noticeUrl_.value().text(), REQUEST_METHOD_GET, {}, {}, std::move(completion));
+  return provider_.request(noticeUrl_.value().text(), REQUEST_METHOD_GET, {}, {}, std::move(completion));
 }
 
-void ApiList::getCampList(Completion completion) {
+RequestHandle ApiList::getCampList(Completion completion) {
   if (auto error = check(Server::partner)) return fail(*error, completion);
-  get(Server::partner, "/cs/user_camp_list", identityItems(), std::move(completion));
+  return get(Server::partner, "/cs/user_camp_list", identityItems(), std::move(completion));
 }
 
-void ApiList::getAgreeContents(Completion completion) {
+RequestHandle ApiList::getAgreeContents(Completion completion) {
   if (auto error = check(Server::partner)) return fail(*error, completion);
-  get(Server::partner, "/cs/agree_contents_app", identityItems(), std::move(completion));
+  return get(Server::partner, "/cs/agree_contents_app", identityItems(), std::move(completion));
 }
 
-void ApiList::postCS(const std::string& name, const std::string& email, const std::string& tel,
-                     const std::string& cstype, std::int64_t campid, const std::string& content,
-                     const std::vector<ImagePtr>& uploadFiles, Completion completion) {
+RequestHandle ApiList::postCS(const std::string& name, const std::string& email, const std::string& tel,
+                              const std::string& cstype, std::int64_t campid, const std::string& content,
+                              const std::vector<ImagePtr>& uploadFiles, Completion completion) {
   if (auto error = check(Server::partner)) return fail(*error, completion);
   const auto& id = identity_.value();
   const FormFields fields = {{"mkey", id.mkey},  {"mckey", id.mckey}, {"userid", id.userId},
                              {"email", email},   {"tel", tel},        {"cstype", cstype},
                              {"campid", campid}, {"name", name},      {"content", content}};
   // No query at all: the base's own is dropped and no inspection mark is added.
-  provider_.request(base(Server::partner).with("/cs", std::nullopt), REQUEST_METHOD_POST, fields, uploadFiles,
-                    std::move(completion));
+  return provider_.request(base(Server::partner).with("/cs", std::nullopt), REQUEST_METHOD_POST, fields,
+                           uploadFiles, std::move(completion));
 }
 
-void ApiList::getRewardList(const std::string& rewardtype, const std::string& sdate, const std::string& edate,
-                            Completion completion) {
+RequestHandle ApiList::getRewardList(const std::string& rewardtype, const std::string& sdate,
+                                     const std::string& edate, Completion completion) {
   if (auto error = check(Server::partner)) return fail(*error, completion);
   auto items = identityItems();
   items.push_back(item("sdate", sdate));
   items.push_back(item("edate", edate));
   if (rewardtype != "0") items.push_back(item("rewardtype", rewardtype));
-  get(Server::partner, "/cs/user_reward_list", std::move(items), std::move(completion));
+  return get(Server::partner, "/cs/user_reward_list", std::move(items), std::move(completion));
 }
 
-void ApiList::getView(const std::string& campid, Completion completion) {
+RequestHandle ApiList::getView(const std::string& campid, Completion completion) {
   if (auto error = check(Server::api)) return fail(*error, completion);
   auto items = identityItems();
   items.push_back(item("campid", campid));
-  get(Server::api, "/view", std::move(items), std::move(completion));
+  return get(Server::api, "/view", std::move(items), std::move(completion));
 }
 
-void ApiList::getJoin(const std::string& campid, Completion completion) {
+RequestHandle ApiList::getJoin(const std::string& campid, Completion completion) {
   if (auto error = check(Server::api)) return fail(*error, completion);
   const auto& device = platform_->device;
   auto items = identityItems();
@@ -191,34 +192,35 @@ void ApiList::getJoin(const std::string& campid, Completion completion) {
   items.push_back(carrier());
   items.push_back(gender());
   if (auto a = age()) items.push_back(std::move(*a));
-  get(Server::api, "/join", std::move(items), std::move(completion));
+  return get(Server::api, "/join", std::move(items), std::move(completion));
 }
 
-void ApiList::getState(const std::string& campid, Completion completion) {
+RequestHandle ApiList::getState(const std::string& campid, Completion completion) {
   if (auto error = check(Server::api)) return fail(*error, completion);
   auto items = identityItems();
   items.push_back(item("campid", campid));
-  get(Server::api, "/state", std::move(items), std::move(completion));
+  return get(Server::api, "/state", std::move(items), std::move(completion));
 }
 
-void ApiList::getInst(const std::string& campid) {
+RequestHandle ApiList::getInst(const std::string& campid) {
   if (auto error = check(Server::api)) return fail(*error, nullptr);
   auto items = identityItems();
   items.push_back(item("campid", campid));
   items.push_back(adid());
   items.push_back(item("os", kOs));
-  get(Server::api, "/inst", std::move(items), [](const Result<std::string>&) {});
+  return get(Server::api, "/inst", std::move(items), [](const Result<std::string>&) {});
 }
 
-void ApiList::getExec(const std::string& campid, Completion completion) {
+RequestHandle ApiList::getExec(const std::string& campid, Completion completion) {
   if (auto error = check(Server::api)) return fail(*error, completion);
   const auto& id = identity_.value();
   std::vector<QueryItem> items = {item("mkey", id.mkey), item("mckey", id.mckey), item("campid", campid),
                                   adid()};
-  get(Server::api, "/exec", std::move(items), std::move(completion));
+  return get(Server::api, "/exec", std::move(items), std::move(completion));
 }
 
-void ApiList::getReward(const std::string& campid, const std::string& ovnkey, Completion completion) {
+RequestHandle ApiList::getReward(const std::string& campid, const std::string& ovnkey,
+                                 Completion completion) {
   if (auto error = check(Server::api)) return fail(*error, completion);
   const auto& id = identity_.value();
   std::vector<QueryItem> items = {item("mkey", id.mkey),
@@ -228,7 +230,7 @@ void ApiList::getReward(const std::string& campid, const std::string& ovnkey, Co
                                   adid(),
                                   item("os", kOs),
                                   item("ovnkey", ovnkey)};
-  get(Server::api, "/reward", std::move(items), std::move(completion));
+  return get(Server::api, "/reward", std::move(items), std::move(completion));
 }
 
 }  // namespace orvane

@@ -49,12 +49,12 @@ ApiProvider::ApiProvider(std::shared_ptr<HttpSession> session, std::shared_ptr<c
                          Options options)
     : session_(std::move(session)), imageCodec_(std::move(imageCodec)), options_(options) {}
 
-void ApiProvider::request(std::string url, std::string_view method, const FormFields& postParam,
-                          const std::vector<ImagePtr>& uploadFiles, Completion completion) const {
+RequestHandle ApiProvider::request(std::string url, std::string_view method, const FormFields& postParam,
+                                   const std::vector<ImagePtr>& uploadFiles, Completion completion) const {
   if (!completion) completion = [](const Result<std::string>&) {};
   if (!session_) {
     completion(Error::make(Error::Kind::notConfigured, "no HTTP session"));
-    return;
+    return RequestHandle::completed();
   }
   HttpRequest request;
   request.url = url;
@@ -68,10 +68,9 @@ void ApiProvider::request(std::string url, std::string_view method, const FormFi
     request.body = std::move(payload.body);
   }
   if (Log::displayLog) Log::log(requestLogLine(url), Log::Level::network());
-  session_->send(std::move(request),
-                 [url = std::move(url), completion = std::move(completion)](Result<HttpResponse> result) {
-                   completion(outcome(url, std::move(result)));
-                 });
+  return session_->send(std::move(request),
+                        [url = std::move(url), completion = std::move(completion)](
+                            Result<HttpResponse> result) { completion(outcome(url, std::move(result))); });
 }
 
 std::vector<FilePart> ApiProvider::encodeImages(const std::vector<ImagePtr>& images) const {

@@ -21,10 +21,10 @@ namespace orvane {
 // requests, so one provider serves any number of them, from any thread.
 class ApiProvider {
  public:
-  // Called exactly once, on the session's worker thread: with the body of a 200
-  // answer (possibly empty), or with an error. A status other than 200 fails with
-  // kind httpStatus, carrying the status and the body; an answer without a body
-  // fails with kind emptyResponse.
+  // Called at most once, on the session's worker thread: with the body of a 200
+  // answer (possibly empty), or with an error; never once the request's handle is dropped. A status other
+  // than 200 fails with kind httpStatus, carrying the status and the body; an answer without a body fails
+  // with kind emptyResponse.
   using Completion = std::function<void(Result<std::string>)>;
 
   static constexpr std::chrono::milliseconds kTimeout{60'000};
@@ -43,9 +43,10 @@ class ApiProvider {
   ApiProvider(std::shared_ptr<HttpSession> session, std::shared_ptr<const ImageCodec> imageCodec,
               Options options);
 
-  // Returns at once. A GET ignores `postParam` and `uploadFiles` and sends no body.
-  void request(std::string url, std::string_view method, const FormFields& postParam,
-               const std::vector<ImagePtr>& uploadFiles, Completion completion) const;
+  // Returns at once with the request's handle; dropping it cancels the request. A GET
+  // ignores `postParam` and `uploadFiles` and sends no body.
+  RequestHandle request(std::string url, std::string_view method, const FormFields& postParam,
+                        const std::vector<ImagePtr>& uploadFiles, Completion completion) const;
 
   // The body with a boundary the caller chose. An image that cannot be encoded as
   // JPEG is left out and logged.

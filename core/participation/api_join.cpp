@@ -8,6 +8,7 @@
 #include "core/api/api_list.hpp"
 #include "core/participation/link_url.hpp"
 #include "core/sdk/settings_keys.hpp"
+#include "core/support/fetch.hpp"
 #include "core/support/platform/tracking_authorization.hpp"
 #include "core/support/util.hpp"
 #include "orvane/localized.hpp"
@@ -63,29 +64,19 @@ AlertAction button(std::string_view key, AlertAction::Style style, std::function
 }
 void logInfo(const std::string& message) { Log::log(message, Log::Level::info()); }
 
+// Whether a step can go on with its answer. The transport and the request builder log
+// their own failures; a decoding failure is logged here.
+template <class Record>
+bool usable(const Result<Record>& answer) {
+  if (answer.ok()) return true;
+  if (answer.error().kind == Error::Kind::decoding) logError(answer.error().description);
+  return false;
+}
+
 }  // namespace
 
 struct ApiJoin::Poll {
   bool confirmed = false;  // a confirmation is acted on once per poll
-};
-
-// Hands work from any thread to the flow on the main thread, if the flow still lives.
-class ApiJoin::MainHop {
- public:
-  MainHop(std::shared_ptr<MainQueue> queue, std::weak_ptr<ApiJoin*> self)
-      : queue_(std::move(queue)), self_(std::move(self)) {}
-
-  void operator()(std::function<void(ApiJoin&)> work) const {
-    if (!queue_) return;
-    queue_->post([self = self_, work = std::move(work)] {
-      // The flow is destroyed on the main thread, so it cannot vanish while `work` runs.
-      if (auto alive = self.lock()) work(**alive);
-    });
-  }
-
- private:
-  std::shared_ptr<MainQueue> queue_;
-  std::weak_ptr<ApiJoin*> self_;
 };
 
 ApiJoin& ApiJoin::shared() {
@@ -95,12 +86,11 @@ ApiJoin& ApiJoin::shared() {
 }
 
 ApiJoin::ApiJoin(std::shared_ptr<const Platform> platform, NotificationCenter& notifications)
-    : platform_(std::move(platform)),
-      notifications_(&notifications),
-      self_(std::make_shared<ApiJoin*>(this)) {}
+    : platform_(std::move(platform)), notifications_(&notifications) {}
 
 ApiJoin::~ApiJoin() {
-  self_.reset();
+  callbacks_->close();
+  requests_.clear();
   if (timer_) timer_->invalidate();
 }
 
@@ -108,7 +98,9 @@ std::shared_ptr<const Platform> ApiJoin::platform() const {
   return platform_ ? platform_ : Platform::current();
 }
 
-ApiJoin::MainHop ApiJoin::mainHop() const { return MainHop(platform()->mainQueue, self_); }
+std::function<void()> ApiJoin::whileAlive(std::function<void()> work) const {
+  return [gate = callbacks_, work = std::move(work)] { gate->pass(work); };
+}
 
 std::vector<std::int64_t> ApiJoin::getPartiConfirmList() const { return partiConfirmList_; }
 
@@ -145,27 +137,30 @@ void ApiJoin::startJoin(const Camp& camp, std::weak_ptr<JoinProtocol> receiver) 
     return;
   }
   // The answer may come on any thread; the flow goes on on the main thread.
-  p->tracking->requestAuthorization([hop = mainHop(), camp, adid = p->advertisingId](int status) {
-    if (status == tracking::authorized) {
-      logInfo("ApiJoin authorized : " + (adid ? adid->advertisingIdentifier() : std::string()));
-      hop([camp](ApiJoin& self) { self.apiJoin(camp); });
-      return;
-    }
-    logInfo("ApiJoin status : " + trackingStatusText(status));
-    hop([](ApiJoin& self) { self.alertTracking(); });
-  });
+  p->tracking->requestAuthorization(
+      [queue = p->mainQueue, gate = callbacks_, this, camp, adid = p->advertisingId](int status) {
+        const bool authorized = status == tracking::authorized;
+        if (authorized) {
+          logInfo("ApiJoin authorized : " + (adid ? adid->advertisingIdentifier() : std::string()));
+        } else {
+          logInfo("ApiJoin status : " + trackingStatusText(status));
+        }
+        if (!queue) return;
+        // `this` is only touched on the main thread, through the gate the destructor closes.
+        queue->post([gate, this, camp, authorized] {
+          gate->pass([&] { authorized ? apiJoin(camp) : alertTracking(); });
+        });
+      });
 }
 
 void ApiJoin::apiJoin(const Camp& camp) {
-  ApiList(platform()).getJoin(std::to_string(camp.campid), [hop = mainHop(), camp](Result<std::string> body) {
-    if (!body) return;  // the transport has logged it
-    auto join = decodeJoin(body.value());
-    if (!join) {
-      logError(join.error().description);
-      return;
-    }
-    hop([camp, join = std::move(join).value()](ApiJoin& self) { self.joinAnswered(camp, join); });
-  });
+  const auto p = platform();
+  requests_.add(fetch(
+      *p, [&](auto done) { return ApiList(p).getJoin(std::to_string(camp.campid), std::move(done)); },
+      decodeJoin,
+      [this, camp](Result<Join> join) {
+        if (usable(join)) joinAnswered(camp, join.value());
+      }));
 }
 
 void ApiJoin::joinAnswered(const Camp& camp, const Join& join) {
@@ -216,15 +211,13 @@ void ApiJoin::openLanding(const std::string& lurl) {
 
 void ApiJoin::flowParticipation(const Camp& camp) {
   if (!checkCampid(camp.campid, "flowParticipation")) return;
-  ApiList(platform()).getExec(std::to_string(camp.campid), [hop = mainHop(), camp](Result<std::string> body) {
-    if (!body) return;
-    auto state = decodeState(body.value());
-    if (!state) {
-      logError(state.error().description);
-      return;
-    }
-    hop([camp, state = std::move(state).value()](ApiJoin& self) { self.execAnswered(camp, state); });
-  });
+  const auto p = platform();
+  requests_.add(fetch(
+      *p, [&](auto done) { return ApiList(p).getExec(std::to_string(camp.campid), std::move(done)); },
+      decodeState,
+      [this, camp](Result<State> state) {
+        if (usable(state)) execAnswered(camp, state.value());
+      }));
 }
 
 void ApiJoin::execAnswered(const Camp& camp, const State& state) {
@@ -234,9 +227,7 @@ void ApiJoin::execAnswered(const Camp& camp, const State& state) {
     alert.message = localized("ov_start_app");
     alert.actions.push_back(button("ov_cancel", AlertAction::Style::cancel));
     alert.actions.push_back(
-        button("ov_confirm", AlertAction::Style::normal, [self = std::weak_ptr(self_), camp] {
-          if (auto alive = self.lock()) (*alive)->startApp(camp);
-        }));
+        button("ov_confirm", AlertAction::Style::normal, whileAlive([this, camp] { startApp(camp); })));
     present(std::move(alert));
     return;
   }
@@ -256,8 +247,9 @@ void ApiJoin::startApp(const Camp& camp) {
     appOpened(camp, false);
     return;
   }
-  opener->open(camp.package, [self = std::weak_ptr(self_), camp](bool opened) {
-    if (auto alive = self.lock()) (*alive)->appOpened(camp, opened);
+  // The opener answers on the main thread.
+  opener->open(camp.package, [gate = callbacks_, this, camp](bool opened) {
+    gate->pass([&] { appOpened(camp, opened); });
   });
 }
 
@@ -268,7 +260,7 @@ void ApiJoin::appOpened(const Camp& camp, bool opened) {
     return;
   }
   logInfo("successfuly opened");
-  ApiList(platform()).getInst(std::to_string(camp.campid));
+  requests_.add(ApiList(platform()).getInst(std::to_string(camp.campid)));
   stateAPICheck(camp);
 }
 
@@ -301,25 +293,20 @@ void ApiJoin::stateAPICheckfunc(const Camp& camp, const std::shared_ptr<Poll>& p
     return;
   }
   --count_;
-  ApiList(platform())
-      .getState(std::to_string(camp.campid), [hop = mainHop(), campid = camp.campid,
-                                              rewardtype = camp.rewardtype, poll](Result<std::string> body) {
-        if (!body) {
-          hop([poll](ApiJoin& self) {
-            logInfo("stateAPICheckStop");
-            self.stopPoll(poll);
-          });
+  const auto p = platform();
+  requests_.add(fetch(
+      *p, [&](auto done) { return ApiList(p).getState(std::to_string(camp.campid), std::move(done)); },
+      decodeState,
+      [this, campid = camp.campid, rewardtype = camp.rewardtype, poll](Result<State> state) {
+        if (usable(state)) {
+          apiState(state.value(), campid, rewardtype, poll);
           return;
         }
-        auto state = decodeState(body.value());
-        if (!state) {
-          logError(state.error().description);  // the poll goes on
-          return;
-        }
-        hop([state = std::move(state).value(), campid, rewardtype, poll](ApiJoin& self) {
-          self.apiState(state, campid, rewardtype, poll);
-        });
-      });
+        // A failed request ends the poll; an answer that does not decode lets it go on.
+        if (state.error().kind == Error::Kind::decoding) return;
+        logInfo("stateAPICheckStop");
+        stopPoll(poll);
+      }));
 }
 
 void ApiJoin::apiState(const State& state, std::int64_t campid, std::int64_t rewardtype,
@@ -368,15 +355,13 @@ void ApiJoin::stopPoll(const std::shared_ptr<Poll>& poll) {
 
 void ApiJoin::apiReward(std::int64_t campid, const std::string& ovnkey) {
   if (!checkCampid(campid, "apiReward")) return;
-  ApiList(platform()).getReward(std::to_string(campid), ovnkey, [hop = mainHop()](Result<std::string> body) {
-    if (!body) return;
-    auto join = decodeJoin(body.value());
-    if (!join) {
-      logError(join.error().description);
-      return;
-    }
-    hop([join = std::move(join).value()](ApiJoin& self) { self.rewardAnswered(join); });
-  });
+  const auto p = platform();
+  requests_.add(fetch(
+      *p, [&](auto done) { return ApiList(p).getReward(std::to_string(campid), ovnkey, std::move(done)); },
+      decodeJoin,
+      [this](Result<Join> join) {
+        if (usable(join)) rewardAnswered(join.value());
+      }));
 }
 
 void ApiJoin::rewardAnswered(const Join& join) {
@@ -418,8 +403,9 @@ void ApiJoin::alertTracking() {
   alert.title = localized("ov_alarm");
   alert.message = localized("ov_allow_tracking");
   alert.actions.push_back(button("ov_cancel", AlertAction::Style::cancel));
-  alert.actions.push_back(
-      button("ov_confirm", AlertAction::Style::normal, [] { Util::gotoAppPrivacySettings(); }));
+  // The flow's own platform, which need not be the installed one.
+  alert.actions.push_back(button("ov_confirm", AlertAction::Style::normal,
+                                 [p = platform()] { Util::gotoAppPrivacySettings(*p); }));
   present(std::move(alert));
 }
 

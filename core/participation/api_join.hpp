@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "core/support/platform/alert_host.hpp"
 #include "core/support/platform/main_queue.hpp"
 #include "core/support/platform/platform.hpp"
+#include "core/support/request_handle.hpp"
 #include "core/support/result.hpp"
 
 namespace orvane {
@@ -20,15 +22,18 @@ namespace orvane {
 //
 // Main thread only: every public member is called there, and the flow's state
 // (partiConfirmList, the poll timer and its count) is touched nowhere else. Server
-// answers are decoded on the transport thread and handed to the main thread. Answers
-// that arrive after the object is gone are dropped. At most one state poll runs.
+// answers are decoded on the platform's executor and handed to the main thread. The
+// flow keeps the handles of its requests, so destroying it cancels them and no answer
+// reaches it afterwards; its alert buttons do nothing once it is gone. At most one
+// state poll runs.
 class ApiJoin {
  public:
   // The process-wide flow, on the platform installed at the time of each step.
   static ApiJoin& shared();
 
-  // A flow on `platform`; null means Platform::current() at each step. The refresh
-  // alert posts its notifications on `notifications`, which must outlive the alerts.
+  // A flow on `platform`; null means Platform::current() at each step (the privacy
+  // settings button included). The refresh alert posts its notifications on
+  // `notifications`, which must outlive the alerts.
   explicit ApiJoin(std::shared_ptr<const Platform> platform,
                    NotificationCenter& notifications = NotificationCenter::shared());
   ~ApiJoin();
@@ -57,10 +62,11 @@ class ApiJoin {
 
  private:
   struct Poll;
-  class MainHop;
 
   std::shared_ptr<const Platform> platform() const;
-  MainHop mainHop() const;
+  // `work` as a callback that does nothing once the flow is gone (alert buttons, the
+  // URL opener's answer), run where it is called: on the main thread.
+  std::function<void()> whileAlive(std::function<void()> work) const;
   bool checkCampid(std::int64_t campid, const char* step);
 
   void apiJoin(const Camp& camp);
@@ -83,8 +89,10 @@ class ApiJoin {
 
   std::shared_ptr<const Platform> platform_;
   NotificationCenter* notifications_;
-  // Answers reach the flow through weak copies of this; it dies with the flow.
-  std::shared_ptr<ApiJoin*> self_;
+  // The requests in flight; dropped with the flow, so that no answer reaches it.
+  RequestGroup requests_;
+  // Callbacks that are no requests pass through this; the destructor closes it.
+  std::shared_ptr<CompletionGate> callbacks_ = std::make_shared<CompletionGate>();
 
   std::vector<std::int64_t> partiConfirmList_;
   std::unique_ptr<Timer> timer_;

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "core/sdk/settings_keys.hpp"
+#include "core/support/fetch.hpp"
 #include "core/support/image_memory_store.hpp"
 #include "core/support/scale_to_fit.hpp"
-#include "core/support/thread_pool.hpp"
 #include "orvane/log.hpp"
 
 namespace orvane {
@@ -130,11 +130,16 @@ struct WorkItem {
     ImageCache::Completion completion;
   };
   std::vector<Follower> followers;  // guarded by Impl::mutex
+  RequestHandle transfer;           // set once by the load that started the download
 };
 
 struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
   Impl(std::shared_ptr<const Platform> p, fs::path dir)
       : fixedPlatform(std::move(p)), fixedDirectory(std::move(dir)) {}
+  ~Impl() {
+    // Nobody uses the cache any more: its downloads in flight are cancelled.
+    for (auto& [key, item] : workItems) item->transfer.reset();
+  }
 
   std::shared_ptr<const Platform> platform() const {
     return fixedPlatform ? fixedPlatform : Platform::current();
@@ -147,8 +152,9 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
     return p->clock ? p->clock->now() : Clock::now();
   }
 
+  // Image work goes to the platform's executor.
   void post(std::function<void(Impl&)> work) {
-    ThreadPool::imageWorkers().post([weak = weak_from_this(), work = std::move(work)] {
+    runOffMain(platform()->executor, [weak = weak_from_this(), work = std::move(work)] {
       if (auto self = weak.lock()) work(*self);
     });
   }
@@ -227,16 +233,16 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
     }
     HttpRequest request;
     request.url = url;
-    p->http->send(std::move(request),
-                  [weak = weak_from_this(), url, key, item, completion](Result<HttpResponse> result) {
-                    auto self = weak.lock();
-                    if (!self) return;
-                    // Decoding and storing are image work: off the transport's thread.
-                    auto shared = std::make_shared<Result<HttpResponse>>(std::move(result));
-                    self->post([url, key, item, completion, shared](Impl& impl) {
-                      impl.downloaded(url, key, item, completion, *shared);
-                    });
-                  });
+    item->transfer = p->http->send(std::move(request), [weak = weak_from_this(), url, key, item,
+                                                        completion](Result<HttpResponse> result) {
+      auto self = weak.lock();
+      if (!self) return;
+      // Decoding and storing are image work: off the transport's thread.
+      auto shared = std::make_shared<Result<HttpResponse>>(std::move(result));
+      self->post([url, key, item, completion, shared](Impl& impl) {
+        impl.downloaded(url, key, item, completion, *shared);
+      });
+    });
   }
 
   void downloaded(const std::string& url, const std::string& key, const std::shared_ptr<WorkItem>& item,

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "core/support/thread_pool.hpp"
+#include "core/support/fetch.hpp"
 #include "orvane/log.hpp"
 
 namespace orvane {
@@ -65,43 +65,30 @@ std::optional<std::string> readFile(const std::string& path) {
 
 }  // namespace
 
-struct ImageCacheLoader::State : std::enable_shared_from_this<State> {
-  explicit State(std::shared_ptr<const Platform> p) : fixedPlatform(std::move(p)) {}
-  std::shared_ptr<const Platform> platform() const {
-    return fixedPlatform ? fixedPlatform : Platform::current();
-  }
+namespace {
 
-  void failed(const std::string& path) { Log::log("imagePath null", {path}, Log::Level::error()); }
+void failed(const std::string& path) { Log::log("imagePath null", {path}, Log::Level::error()); }
 
-  void deliver(const Completion& completion, ImagePtr image) {
-    const auto p = platform();
-    if (!p->mainQueue || !completion) return;
-    p->mainQueue->post([weak = weak_from_this(), completion, image = std::move(image)] {
-      if (weak.lock()) completion(image);
-    });
-  }
+// Executor work: no member of the loader is touched here.
+ImagePtr decodeImage(const std::shared_ptr<ImageCodec>& codec, const std::string& path,
+                     std::string_view bytes) {
+  auto image = codec ? codec->decode(bytes) : nullptr;
+  if (!image) Log::log("ImageCacheLoader: not an image", {path}, Log::Level::error());
+  return image;
+}
 
-  void decoded(const std::string& path, std::string_view bytes, const Completion& completion) {
-    const auto p = platform();
-    auto image = p->imageCodec ? p->imageCodec->decode(bytes) : nullptr;
-    if (!image) {
-      Log::log("ImageCacheLoader: not an image", {path}, Log::Level::error());
-      return;
-    }
-    cache.put(path, image);
-    deliver(completion, std::move(image));
-  }
-
-  const std::shared_ptr<const Platform> fixedPlatform;
-  ImageMemoryStore cache;
-};
+}  // namespace
 
 ImageCacheLoader::ImageCacheLoader(std::shared_ptr<const Platform> platform)
-    : state_(std::make_shared<State>(std::move(platform))) {}
+    : fixedPlatform_(std::move(platform)) {}
 
 ImageCacheLoader::~ImageCacheLoader() = default;
 
-ImageMemoryStore& ImageCacheLoader::cache() { return state_->cache; }
+std::shared_ptr<const Platform> ImageCacheLoader::platform() const {
+  return fixedPlatform_ ? fixedPlatform_ : Platform::current();
+}
+
+ImageMemoryStore& ImageCacheLoader::cache() { return cache_; }
 
 std::string ImageCacheLoader::urlForPath(const std::string& path) {
   if (isValidUrlText(path)) return path;
@@ -121,26 +108,35 @@ std::string ImageCacheLoader::urlForPath(const std::string& path) {
 
 void ImageCacheLoader::obtainImageWithPath(const std::string& imagePath,
                                            const Completion& completionHandler) {
-  if (auto image = state_->cache.get(imagePath)) return state_->deliver(completionHandler, std::move(image));
+  const auto p = platform();
+  // Main thread; `this` is safe here, as the loader's handles go with it.
+  auto deliver = [this, imagePath, completionHandler](ImagePtr image) {
+    if (!image) return;
+    cache_.put(imagePath, image);
+    if (completionHandler) completionHandler(image);
+  };
+  if (auto image = cache_.get(imagePath)) {
+    requests_.add(inBackground(
+        *p, [image] { return image; }, deliver));
+    return;
+  }
 
   const std::string url = urlForPath(imagePath);
-  std::weak_ptr<State> weak = state_;
   if (startsWith(url, "http://") || startsWith(url, "https://")) {
-    const auto p = state_->platform();
-    if (!p->http) return state_->failed(imagePath);
+    if (!p->http) return failed(imagePath);
     HttpRequest request;
     request.url = url;
-    p->http->send(std::move(request), [weak, imagePath, completionHandler](Result<HttpResponse> result) {
-      auto self = weak.lock();
-      if (!self) return;
-      if (!result.ok() || result.value().status < 200 || result.value().status > 299 ||
-          result.value().body.empty())
-        return self->failed(imagePath);
-      auto body = std::make_shared<std::string>(std::move(result.value().body));
-      ThreadPool::imageWorkers().post([weak, imagePath, completionHandler, body] {
-        if (auto s = weak.lock()) s->decoded(imagePath, *body, completionHandler);
-      });
-    });
+    requests_.add(fetch<Result<HttpResponse>>(
+        *p, [&](auto done) { return p->http->send(std::move(request), std::move(done)); },
+        [codec = p->imageCodec, imagePath](Result<HttpResponse>& result) -> ImagePtr {
+          if (!result.ok() || result.value().status < 200 || result.value().status > 299 ||
+              result.value().body.empty()) {
+            failed(imagePath);
+            return nullptr;
+          }
+          return decodeImage(codec, imagePath, result.value().body);
+        },
+        deliver));
     return;
   }
 
@@ -150,15 +146,19 @@ void ImageCacheLoader::obtainImageWithPath(const std::string& imagePath,
   } else if (startsWith(imagePath, "/")) {
     file = imagePath;
   } else {
-    return state_->failed(imagePath);  // neither a web nor a file location
+    return failed(imagePath);  // neither a web nor a file location
   }
-  ThreadPool::imageWorkers().post([weak, imagePath, file, completionHandler] {
-    auto self = weak.lock();
-    if (!self) return;
-    const auto bytes = readFile(file);
-    if (!bytes) return self->failed(imagePath);
-    self->decoded(imagePath, *bytes, completionHandler);
-  });
+  requests_.add(inBackground(
+      *p,
+      [codec = p->imageCodec, imagePath, file]() -> ImagePtr {
+        const auto bytes = readFile(file);
+        if (!bytes) {
+          failed(imagePath);
+          return nullptr;
+        }
+        return decodeImage(codec, imagePath, *bytes);
+      },
+      deliver));
 }
 
 }  // namespace orvane

@@ -6,14 +6,16 @@
 
 #include "core/support/image_memory_store.hpp"
 #include "core/support/platform/platform.hpp"
+#include "core/support/request_handle.hpp"
 
 namespace orvane {
 
 // A small loader of one screen's images: http(s) URLs through the HTTP session, file
 // URLs and absolute paths from the disk, remembered in the loader's own memory store.
-// The completion runs on the main thread, only with an image; a failed read is logged
-// ("imagePath null <path>") and bytes that are not an image are logged too. Destroying
-// the loader drops what it still has pending.
+// Reading and decoding run on the platform's executor. The completion runs on the main
+// thread, only with an image; a failed read is logged ("imagePath null <path>") and
+// bytes that are not an image are logged too. Main thread only; destroying the loader
+// cancels what it still has pending.
 class ImageCacheLoader {
  public:
   using Completion = std::function<void(ImagePtr image)>;
@@ -33,8 +35,11 @@ class ImageCacheLoader {
   static std::string urlForPath(const std::string& path);
 
  private:
-  struct State;
-  std::shared_ptr<State> state_;
+  std::shared_ptr<const Platform> platform() const;
+
+  const std::shared_ptr<const Platform> fixedPlatform_;
+  ImageMemoryStore cache_;
+  RequestGroup requests_;
 };
 
 }  // namespace orvane

@@ -5,56 +5,58 @@
 namespace orvane {
 
 ThreadPool::ThreadPool(std::size_t threads) {
-  threads_.reserve(std::max<std::size_t>(1, threads));
-  for (std::size_t i = 0; i < std::max<std::size_t>(1, threads); ++i)
-    threads_.emplace_back([this] { run(); });
+  const std::size_t count = std::max<std::size_t>(1, threads);
+  threads_.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) threads_.emplace_back([state = state_] { run(state); });
 }
 
 ThreadPool::~ThreadPool() { shutdown(); }
 
 void ThreadPool::shutdown() {
-  std::vector<std::thread> threads;
   std::deque<std::function<void()>> dropped;
   {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-    dropped.swap(queue_);
+    std::lock_guard lock(state_->mutex);
+    state_->stopping = true;
+    dropped.swap(state_->queue);
+  }
+  state_->wake.notify_all();
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard lock(threadsMutex_);
     threads.swap(threads_);
   }
-  wake_.notify_all();
-  for (auto& t : threads) t.join();
+  for (auto& t : threads) {
+    if (t.get_id() == std::this_thread::get_id()) {
+      t.detach();  // this worker ends when the work that called us returns
+    } else {
+      t.join();
+    }
+  }
   // Dropped work is destroyed outside the lock: its captures may post again.
 }
 
 bool ThreadPool::post(std::function<void()> work) {
   {
-    std::lock_guard lock(mutex_);
-    if (stopping_) return false;
-    queue_.push_back(std::move(work));
+    std::lock_guard lock(state_->mutex);
+    if (state_->stopping) return false;
+    state_->queue.push_back(std::move(work));
   }
-  wake_.notify_one();
+  state_->wake.notify_one();
   return true;
 }
 
-void ThreadPool::run() {
+void ThreadPool::run(const std::shared_ptr<State>& state) {
   for (;;) {
     std::function<void()> work;
     {
-      std::unique_lock lock(mutex_);
-      wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-      if (stopping_) return;
-      work = std::move(queue_.front());
-      queue_.pop_front();
+      std::unique_lock lock(state->mutex);
+      state->wake.wait(lock, [&] { return state->stopping || !state->queue.empty(); });
+      if (state->stopping) return;
+      work = std::move(state->queue.front());
+      state->queue.pop_front();
     }
     work();
   }
-}
-
-ThreadPool& ThreadPool::imageWorkers() {
-  // Two workers: the work is short and partly disk-bound, and the host's own threads
-  // need the cores more.
-  static auto* pool = new ThreadPool(2);
-  return *pool;
 }
 
 }  // namespace orvane

@@ -131,14 +131,15 @@ std::string getModelName() {
   return modelNameFor(platform->device ? platform->device->machineIdentifier() : unameMachine());
 }
 
-void gotoAppPrivacySettings() {
-  const auto platform = Platform::current();
-  if (!platform->device || !platform->urlOpener) return;
-  const auto url = platform->device->privacySettingsUrl();
+void gotoAppPrivacySettings() { gotoAppPrivacySettings(*Platform::current()); }
+
+void gotoAppPrivacySettings(const Platform& platform) {
+  if (!platform.device || !platform.urlOpener) return;
+  const auto url = platform.device->privacySettingsUrl();
   if (!url || url->empty()) return;
-  if (!platform->urlOpener->canOpen(*url)) return;
-  if (!platform->device->isSystemVersionAtLeast(10)) return;
-  platform->urlOpener->open(*url, nullptr);
+  if (!platform.urlOpener->canOpen(*url)) return;
+  if (!platform.device->isSystemVersionAtLeast(10)) return;
+  platform.urlOpener->open(*url, nullptr);
 }
 
 }  // namespace orvane::Util

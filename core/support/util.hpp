@@ -3,6 +3,10 @@
 #include <string>
 #include <string_view>
 
+namespace orvane {
+struct Platform;
+}
+
 namespace orvane::Util {
 
 // The device's marketing name from its machine identifier; an unknown identifier
@@ -11,7 +15,9 @@ std::string getModelName();
 std::string modelNameFor(std::string_view machineIdentifier);
 
 // Opens the application's privacy settings page when the platform has one (on the
-// desktop: the tracking-consent dialog again). Main thread.
+// desktop: the tracking-consent dialog again). Main thread. Without an argument, on
+// the installed platform.
 void gotoAppPrivacySettings();
+void gotoAppPrivacySettings(const Platform& platform);
 
 }  // namespace orvane::Util

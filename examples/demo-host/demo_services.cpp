@@ -49,12 +49,13 @@ class VisitingUrlOpener : public orvane::UrlOpener {
     orvane::HttpRequest request;
     request.url = url;
     request.timeout = std::chrono::seconds(10);
-    http_->send(std::move(request), [this, completion = std::move(completion)](auto result) mutable {
-      const std::string what = result.ok() ? "HTTP " + std::to_string(result.value().status)
-                                           : "failed: " + result.error().description;
-      queue_->post([what] { say("  [browser] landing page: " + what); });
-      answer(std::move(completion), result.ok());
-    });
+    visits_.add(
+        http_->send(std::move(request), [this, completion = std::move(completion)](auto result) mutable {
+          const std::string what = result.ok() ? "HTTP " + std::to_string(result.value().status)
+                                               : "failed: " + result.error().description;
+          queue_->post([what] { say("  [browser] landing page: " + what); });
+          answer(std::move(completion), result.ok());
+        }));
   }
 
  private:
@@ -64,6 +65,7 @@ class VisitingUrlOpener : public orvane::UrlOpener {
 
   std::shared_ptr<orvane::HttpSession> http_;
   std::shared_ptr<orvane::MainQueue> queue_;
+  orvane::RequestGroup visits_;  // the landing pages being visited; GUI thread
 };
 
 // The person allows tracking when asked.

@@ -15,6 +15,7 @@
 #include "core/api/api_list.hpp"
 #include "core/api/records.hpp"
 #include "core/screens/camp_ordering.hpp"
+#include "core/support/fetch.hpp"
 #include "demo_services.hpp"
 #include "orvane/orvane.hpp"
 #include "orvane/orvane_sdk.hpp"
@@ -66,35 +67,31 @@ std::optional<orvane::Camp> findCamp(const orvane::Req& req, std::int64_t campid
   return std::nullopt;
 }
 
-// Loads the list on the transport's thread and hands the decoded answer to `then` on the GUI thread.
-void loadCampaignList(QApplication& app, std::function<void(const orvane::Req&)> then) {
-  orvane::ApiList api;
-  api.getReq([&app, then = std::move(then)](orvane::Result<std::string> body) {
-    std::string failure;
-    std::optional<orvane::Req> req;
-    if (!body.ok()) {
-      failure = "The campaign list could not be loaded: " + body.error().description;
-    } else if (auto decoded = orvane::decodeReq(body.value()); !decoded.ok()) {
-      failure = "The campaign list did not decode: " + decoded.error().description;
-    } else if (decoded.value().result != 200) {
-      const auto& result = decoded.value().result;
-      failure = "The server refused the campaign list with result " +
-                (result ? std::to_string(*result) : std::string("(none)"));
-    } else {
-      req = std::move(decoded).value();
-    }
-    QMetaObject::invokeMethod(
-        &app,
-        [failure, req = std::move(req), then] {
-          if (!req) {
-            std::cerr << failure << "\n";
-            QCoreApplication::exit(1);
-            return;
-          }
-          then(*req);
-        },
-        Qt::QueuedConnection);
-  });
+// Loads the list the way the wall does: decoded on the platform's executor, handed to
+// `then` on the GUI thread. The request lasts as long as its handle.
+orvane::RequestHandle loadCampaignList(std::function<void(const orvane::Req&)> then) {
+  const auto platform = orvane::Platform::current();
+  return orvane::fetch(
+      *platform, [&](auto done) { return orvane::ApiList(platform).getReq(std::move(done)); },
+      orvane::decodeReq,
+      [then = std::move(then)](orvane::Result<orvane::Req> req) {
+        std::string failure;
+        if (!req.ok() && req.error().kind == orvane::Error::Kind::decoding) {
+          failure = "The campaign list did not decode: " + req.error().description;
+        } else if (!req.ok()) {
+          failure = "The campaign list could not be loaded: " + req.error().description;
+        } else if (req.value().result != 200) {
+          const auto& result = req.value().result;
+          failure = "The server refused the campaign list with result " +
+                    (result ? std::to_string(*result) : std::string("(none)"));
+        }
+        if (!failure.empty()) {
+          std::cerr << failure << "\n";
+          QCoreApplication::exit(1);
+          return;
+        }
+        then(req.value());
+      });
 }
 
 }  // namespace
@@ -156,8 +153,9 @@ int main(int argc, char** argv) {
   orvane.setMainTitle("Free coins");
 
   std::unique_ptr<demo::JoinSession> join;
+  orvane::RequestHandle list;
   QTimer::singleShot(0, &app, [&] {
-    loadCampaignList(app, [&](const orvane::Req& req) {
+    list = loadCampaignList([&](const orvane::Req& req) {
       printOrderedLists(req);
       if (!joinId) {
         if (headless) {
@@ -184,6 +182,7 @@ int main(int argc, char** argv) {
     });
   }
   const int status = app.exec();
+  list.reset();
   join.reset();
   demo::finishHeadlessWall();
   return status;

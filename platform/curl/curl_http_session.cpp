@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cctype>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <mutex>
@@ -64,6 +65,8 @@ bool validHeaderValue(std::string_view value) {
 struct Pending {
   HttpRequest request;
   Completion completion;
+  std::shared_ptr<CompletionGate> gate;  // closed by the request's handle
+  std::uint64_t id = 0;
 };
 
 // One request on its way: owns the easy handle and everything curl points into.
@@ -192,6 +195,14 @@ class CurlHttpSession::Worker {
     return true;
   }
 
+  // A dropped handle: its gate is closed already, so this only frees the transfer early.
+  void cancel(std::uint64_t id) {
+    std::lock_guard lock(mutex_);
+    if (stopping_) return;
+    cancelled_.push_back(id);
+    curl_multi_wakeup(multi_);
+  }
+
   void requestStop() {
     std::lock_guard lock(mutex_);
     if (stopping_) return;
@@ -230,19 +241,22 @@ class CurlHttpSession::Worker {
       std::move(queue_.begin(), queue_.end(), std::back_inserter(rest));
       queue_.clear();
     }
-    for (auto& transfer : live) deliver(transfer->pending.completion, cancelledError());
-    for (auto& pending : rest) deliver(pending.completion, cancelledError());
+    for (auto& transfer : live) deliver(transfer->pending, cancelledError());
+    for (auto& pending : rest) deliver(pending, cancelledError());
   }
 
  private:
   void loop() {
     for (;;) {
+      std::vector<std::uint64_t> cancelled;
       {
         std::lock_guard lock(mutex_);
         if (stopping_) return;
         std::move(queue_.begin(), queue_.end(), std::back_inserter(starting_));
         queue_.clear();
+        cancelled.swap(cancelled_);
       }
+      drop(cancelled);
       // One at a time: a completion may shut the session down in between.
       while (!starting_.empty()) {
         Pending pending = std::move(starting_.front());
@@ -257,16 +271,31 @@ class CurlHttpSession::Worker {
     }
   }
 
+  // Transfers and queued requests whose handle was dropped go without a word.
+  void drop(const std::vector<std::uint64_t>& ids) {
+    if (ids.empty()) return;
+    const auto dropped = [&](std::uint64_t id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); };
+    std::erase_if(starting_, [&](const Pending& p) { return dropped(p.id); });
+    for (auto it = transfers_.begin(); it != transfers_.end();) {
+      if (dropped(it->second->pending.id)) {
+        curl_multi_remove_handle(multi_, it->first);
+        it = transfers_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+
   void start(Pending pending) {
     auto transfer = std::make_unique<Transfer>();
     transfer->pending = std::move(pending);
     if (auto error = configure(*transfer)) {
-      deliver(transfer->pending.completion, std::move(*error));
+      deliver(transfer->pending, std::move(*error));
       return;
     }
     const CURLMcode added = curl_multi_add_handle(multi_, transfer->easy);
     if (added != CURLM_OK) {
-      deliver(transfer->pending.completion,
+      deliver(transfer->pending,
               Error::make(Error::Kind::network, curl_multi_strerror(added), static_cast<int>(added)));
       return;
     }
@@ -359,7 +388,7 @@ class CurlHttpSession::Worker {
       transfers_.erase(found);
       curl_multi_remove_handle(multi_, easy);
       Result<HttpResponse> result = outcome(*transfer, code);
-      deliver(transfer->pending.completion, std::move(result));
+      deliver(transfer->pending, std::move(result));
     }
   }
 
@@ -388,16 +417,17 @@ class CurlHttpSession::Worker {
     }
     transfers_.clear();
     for (auto& transfer : failed) {
-      deliver(transfer->pending.completion,
+      deliver(transfer->pending,
               Error::make(Error::Kind::network, curl_multi_strerror(code), static_cast<int>(code)));
     }
   }
 
-  void deliver(Completion& completion, Result<HttpResponse> result) {
+  void deliver(Pending& pending, Result<HttpResponse> result) {
+    auto& completion = pending.completion;
     if (!completion || abandoned_) return;
     // A throwing completion must not take the worker, and with it the host, down.
     try {
-      completion(std::move(result));
+      pending.gate->pass([&] { completion(std::move(result)); });
     } catch (const std::exception& e) {
       Log::log("CurlHttpSession completion threw:", {e.what()}, Log::Level::error());
     } catch (...) {
@@ -412,9 +442,10 @@ class CurlHttpSession::Worker {
 
   std::mutex mutex_;
   std::condition_variable finishedChanged_;
-  std::deque<Pending> queue_;  // guarded by mutex_
-  bool stopping_ = false;      // guarded by mutex_
-  bool finished_ = false;      // guarded by mutex_
+  std::deque<Pending> queue_;             // guarded by mutex_
+  std::vector<std::uint64_t> cancelled_;  // guarded by mutex_
+  bool stopping_ = false;                 // guarded by mutex_
+  bool finished_ = false;                 // guarded by mutex_
 
   // Worker thread only.
   std::deque<Pending> starting_;
@@ -451,16 +482,26 @@ void CurlHttpSession::shutdown() {
   thread_.detach();
 }
 
-void CurlHttpSession::send(HttpRequest request, std::function<void(Result<HttpResponse>)> completion) {
-  Pending pending{std::move(request), std::move(completion)};
+RequestHandle CurlHttpSession::send(HttpRequest request, Completion completion) {
+  static std::atomic<std::uint64_t> nextId{0};
+  auto gate = std::make_shared<CompletionGate>();
+  Pending pending{std::move(request), std::move(completion), gate, nextId.fetch_add(1)};
+  const auto id = pending.id;
   if (!worker_->usable()) {
     if (pending.completion) {
-      pending.completion(Error::make(Error::Kind::network, "The HTTP transport could not be initialised"));
+      gate->pass([&] {
+        pending.completion(Error::make(Error::Kind::network, "The HTTP transport could not be initialised"));
+      });
     }
-    return;
+    return RequestHandle(gate);
   }
-  if (worker_->enqueue(pending)) return;
-  if (pending.completion) pending.completion(cancelledError());
+  if (worker_->enqueue(pending)) {
+    return RequestHandle(gate, [worker = std::weak_ptr<Worker>(worker_), id] {
+      if (auto w = worker.lock()) w->cancel(id);
+    });
+  }
+  if (pending.completion) gate->pass([&] { pending.completion(cancelledError()); });
+  return RequestHandle(gate);
 }
 
 namespace {

@@ -35,11 +35,11 @@ class CurlHttpSession : public HttpSession {
   CurlHttpSession(const CurlHttpSession&) = delete;
   CurlHttpSession& operator=(const CurlHttpSession&) = delete;
 
-  void send(HttpRequest request, std::function<void(Result<HttpResponse>)> completion) override;
+  RequestHandle send(HttpRequest request, Completion completion) override;
 
-  // Cancels everything in flight (each completion still runs once, as a cancellation),
-  // ends the worker thread and fails later requests at once. Safe to repeat; the
-  // destructor calls it.
+  // Cancels everything in flight (each completion whose handle is still held runs once,
+  // as a cancellation), ends the worker thread and fails later requests at once. Safe
+  // to repeat; the destructor calls it.
   void shutdown();
 
  private:

@@ -97,13 +97,14 @@ void FakeMainQueue::adoptCurrentThread() {
   mainThread_ = std::this_thread::get_id();
 }
 
-void FakeMainQueue::advance(Millis ms) {
+void FakeMainQueue::advance(Millis ms, const std::function<void()>& between) {
   std::int64_t end = 0;
   {
     std::lock_guard lock(mutex_);
     end = now_ + std::max<std::int64_t>(0, ms.count());
   }
   for (;;) {
+    if (between) between();
     std::function<void()> work;
     {
       std::lock_guard lock(mutex_);

@@ -25,8 +25,9 @@ class FakeMainQueue : public MainQueue, public std::enable_shared_from_this<Fake
   bool isMainThread() const override;
 
   // Moves virtual time forward by `ms`, running everything that falls due, including
-  // work that the run itself schedules within the window.
-  void advance(Millis ms);
+  // work that the run itself schedules within the window. `between`, when given, runs
+  // before each piece of work and once at the end (FakePlatform runs its executor there).
+  void advance(Millis ms, const std::function<void()>& between = nullptr);
   // Runs work due now (and what it posts for now) without moving time.
   void runUntilIdle() { advance(Millis{0}); }
   Millis now() const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace orvane::testing {
 
@@ -158,28 +159,37 @@ ImagePtr FakeImageCodec::draw(const Image&, int width, int height) const { retur
 
 // --- HTTP
 
-void FakeHttpSession::send(HttpRequest request, std::function<void(Result<HttpResponse>)> completion) {
+RequestHandle FakeHttpSession::send(HttpRequest request, Completion completion) {
+  auto gate = std::make_shared<CompletionGate>();
   std::optional<Result<HttpResponse>> answer;
   {
-    std::lock_guard lock(mutex_);
-    requests_.push_back(request);
+    std::lock_guard lock(state_->mutex);
+    state_->requests.push_back(request);
     if (manual) {
-      waiting_.push_back(std::move(completion));
-      return;
+      const auto id = state_->nextId++;
+      state_->waiting.push_back({id, gate, std::move(completion)});
+      return RequestHandle(gate, [weak = std::weak_ptr<State>(state_), id] {
+        auto state = weak.lock();
+        if (!state) return;
+        std::lock_guard lock(state->mutex);
+        const auto erased = std::erase_if(state->waiting, [id](const Waiting& w) { return w.id == id; });
+        state->cancelled += erased;
+      });
     }
-    if (!responses_.empty()) {
-      answer.emplace(std::move(responses_.front()));
-      responses_.pop_front();
+    if (!state_->responses.empty()) {
+      answer.emplace(std::move(state_->responses.front()));
+      state_->responses.pop_front();
     }
   }
   if (!answer && handler) answer.emplace(handler(request));
   if (!answer) answer.emplace(Error::make(Error::Kind::network, "FakeHttpSession: no scripted response"));
-  completion(std::move(*answer));
+  gate->pass([&] { completion(std::move(*answer)); });
+  return RequestHandle(gate);
 }
 
 void FakeHttpSession::enqueue(Result<HttpResponse> response) {
-  std::lock_guard lock(mutex_);
-  responses_.push_back(std::move(response));
+  std::lock_guard lock(state_->mutex);
+  state_->responses.push_back(std::move(response));
 }
 
 HttpResponse FakeHttpSession::ok(std::string body, int status) {
@@ -191,25 +201,61 @@ HttpResponse FakeHttpSession::ok(std::string body, int status) {
 }
 
 std::vector<HttpRequest> FakeHttpSession::requests() const {
-  std::lock_guard lock(mutex_);
-  return requests_;
+  std::lock_guard lock(state_->mutex);
+  return state_->requests;
 }
 
 bool FakeHttpSession::complete(Result<HttpResponse> response) {
-  std::function<void(Result<HttpResponse>)> completion;
+  std::optional<Waiting> next;
   {
-    std::lock_guard lock(mutex_);
-    if (waiting_.empty()) return false;
-    completion = std::move(waiting_.front());
-    waiting_.pop_front();
+    std::lock_guard lock(state_->mutex);
+    if (state_->waiting.empty()) return false;
+    next.emplace(std::move(state_->waiting.front()));
+    state_->waiting.pop_front();
   }
-  completion(std::move(response));
+  next->gate->pass([&] { next->completion(std::move(response)); });
   return true;
 }
 
 std::size_t FakeHttpSession::waiting() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->waiting.size();
+}
+
+std::size_t FakeHttpSession::cancelled() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->cancelled;
+}
+
+// --- executor
+
+bool ManualExecutor::post(std::function<void()> work) {
   std::lock_guard lock(mutex_);
-  return waiting_.size();
+  jobs_.push_back(std::move(work));
+  return true;
+}
+
+bool ManualExecutor::runOne() {
+  std::function<void()> job;
+  {
+    std::lock_guard lock(mutex_);
+    if (jobs_.empty()) return false;
+    job = std::move(jobs_.front());
+    jobs_.pop_front();
+  }
+  job();
+  return true;
+}
+
+std::size_t ManualExecutor::runAll() {
+  std::size_t ran = 0;
+  while (runOne()) ++ran;
+  return ran;
+}
+
+std::size_t ManualExecutor::pending() const {
+  std::lock_guard lock(mutex_);
+  return jobs_.size();
 }
 
 // --- bundle
@@ -217,6 +263,7 @@ std::size_t FakeHttpSession::waiting() const {
 FakePlatform::FakePlatform()
     : store(std::make_shared<MemoryKeyValueStore>()),
       mainQueue(std::make_shared<FakeMainQueue>()),
+      executor(std::make_shared<ManualExecutor>()),
       http(std::make_shared<FakeHttpSession>()),
       urlOpener(std::make_shared<FakeUrlOpener>()),
       advertisingId(std::make_shared<FakeAdvertisingId>()),
@@ -236,6 +283,7 @@ std::shared_ptr<Platform> FakePlatform::platform() const {
   auto p = std::make_shared<Platform>();
   p->store = store;
   p->mainQueue = mainQueue;
+  p->executor = executor;
   p->http = http;
   p->urlOpener = urlOpener;
   p->advertisingId = advertisingId;
@@ -245,6 +293,10 @@ std::shared_ptr<Platform> FakePlatform::platform() const {
   p->clock = clock;
   p->logSink = logSink;
   return p;
+}
+
+void FakePlatform::advance(Millis ms) {
+  mainQueue->advance(ms, [this] { executor->runAll(); });
 }
 
 void FakePlatform::install() {

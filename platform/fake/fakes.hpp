@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -123,10 +124,12 @@ class FakeImageCodec : public ImageCodec {
 };
 
 // Scripted HTTP: answers in order from `responses` (or `handler`), records every request.
-// With `manual` set, completions wait until the test calls `complete`.
+// Without `manual` the completion runs inside `send`, on the caller's thread; with it,
+// completions wait until the test calls `complete`. A dropped handle takes its request
+// out of the waiting ones.
 class FakeHttpSession : public HttpSession {
  public:
-  void send(HttpRequest request, std::function<void(Result<HttpResponse>)> completion) override;
+  RequestHandle send(HttpRequest request, Completion completion) override;
 
   void enqueue(Result<HttpResponse> response);
   static HttpResponse ok(std::string body, int status = 200);
@@ -134,15 +137,43 @@ class FakeHttpSession : public HttpSession {
   // Completes the oldest waiting request (manual mode); false when none waits.
   bool complete(Result<HttpResponse> response);
   std::size_t waiting() const;
+  // Requests whose handle was dropped before they were answered.
+  std::size_t cancelled() const;
 
   std::function<Result<HttpResponse>(const HttpRequest&)> handler;
   bool manual = false;
 
  private:
+  struct Waiting {
+    std::uint64_t id;
+    std::shared_ptr<CompletionGate> gate;
+    Completion completion;
+  };
+  struct State {
+    mutable std::mutex mutex;
+    std::vector<HttpRequest> requests;
+    std::deque<Result<HttpResponse>> responses;
+    std::deque<Waiting> waiting;
+    std::uint64_t nextId = 0;
+    std::size_t cancelled = 0;
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+// An executor that runs nothing by itself: the test runs its work, on the test's own
+// thread, one job at a time or until none is left. `post` is safe from any thread.
+class ManualExecutor : public Executor {
+ public:
+  bool post(std::function<void()> work) override;
+  // Runs the oldest job; false when there is none.
+  bool runOne();
+  // Runs jobs until none is left, those posted meanwhile included; returns how many ran.
+  std::size_t runAll();
+  std::size_t pending() const;
+
+ private:
   mutable std::mutex mutex_;
-  std::vector<HttpRequest> requests_;
-  std::deque<Result<HttpResponse>> responses_;
-  std::deque<std::function<void(Result<HttpResponse>)>> waiting_;
+  std::deque<std::function<void()>> jobs_;
 };
 
 // Every service as a fake, bundled; `install()` makes it the process's platform.
@@ -150,8 +181,14 @@ struct FakePlatform {
   FakePlatform();
   ~FakePlatform();  // restores a bare platform when installed
 
+  // Runs the executor's jobs and the main queue's due work, alternately, until neither
+  // has any left; `advance` does the same while moving virtual time forward.
+  void runUntilIdle() { advance(Millis{0}); }
+  void advance(Millis ms);
+
   std::shared_ptr<MemoryKeyValueStore> store;
   std::shared_ptr<FakeMainQueue> mainQueue;
+  std::shared_ptr<ManualExecutor> executor;
   std::shared_ptr<FakeHttpSession> http;
   std::shared_ptr<FakeUrlOpener> urlOpener;
   std::shared_ptr<FakeAdvertisingId> advertisingId;

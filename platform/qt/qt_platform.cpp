@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QStandardPaths>
 #include <mutex>
+#include <vector>
 
 #include "core/support/image_cache.hpp"
 #include "core/support/localization.hpp"
@@ -22,12 +23,42 @@ namespace orvane::qt {
 
 namespace {
 
+// The executors of the bundles made here, for the exit below. Never destroyed: used
+// while the application exits.
+struct Executors {
+  std::mutex mutex;
+  std::vector<std::weak_ptr<ThreadPool>> pools;
+};
+Executors& executors() {
+  static auto* all = new Executors;
+  return *all;
+}
+
+std::shared_ptr<ThreadPool> makeExecutor() {
+  // Two workers: the work is short and partly disk-bound, and the host's own threads
+  // need the cores more.
+  auto pool = std::make_shared<ThreadPool>(2);
+  auto& all = executors();
+  std::lock_guard lock(all.mutex);
+  std::erase_if(all.pools, [](const auto& weak) { return weak.expired(); });
+  all.pools.push_back(pool);
+  return pool;
+}
+
 // Runs while the application object is destroyed, before static objects are: after
-// it no transfer completes and no image work runs, so nothing of ours meets a
+// it no transfer completes and no background work runs, so nothing of ours meets a
 // half-destroyed library at exit.
 void endBackgroundWork() {
   shutdownCurlHttpSessions();
-  ThreadPool::imageWorkers().shutdown();
+  std::vector<std::shared_ptr<ThreadPool>> live;
+  {
+    auto& all = executors();
+    std::lock_guard lock(all.mutex);
+    for (const auto& weak : all.pools)
+      if (auto pool = weak.lock()) live.push_back(std::move(pool));
+    all.pools.clear();
+  }
+  for (const auto& pool : live) pool->shutdown();
 }
 
 }  // namespace
@@ -39,6 +70,7 @@ std::shared_ptr<Platform> QtPlatform::make() {
   auto p = std::make_shared<Platform>();
   p->store = std::make_shared<QtKeyValueStore>();
   p->mainQueue = std::make_shared<QtMainQueue>();
+  p->executor = makeExecutor();
   auto tracking = std::make_shared<QtTrackingAuthorization>(p->store);
   p->tracking = tracking;
   p->urlOpener = std::make_shared<QtUrlOpener>(p->mainQueue, tracking);

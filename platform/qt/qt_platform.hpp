@@ -6,8 +6,9 @@
 
 namespace orvane::qt {
 
-// The desktop platform bundle: QSettings, the Qt event loop, QDesktopServices,
-// the consent dialog, os-release/uname facts and syslog.
+// The desktop platform bundle: QSettings, the Qt event loop, a pool of two threads
+// as the executor, QDesktopServices, the consent dialog, os-release/uname facts and
+// syslog.
 class QtPlatform {
  public:
   // A fresh bundle. Needs a QCoreApplication (null without one); call it on the GUI thread.

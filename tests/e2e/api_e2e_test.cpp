@@ -57,13 +57,13 @@ class ApiEndToEnd : public ::testing::Test {
   }
 
   // Runs one operation and waits (bounded) for its single completion.
-  Result<std::string> call(const std::function<void(ApiList&, ApiList::Completion)>& op,
+  Result<std::string> call(const std::function<RequestHandle(ApiList&, ApiList::Completion)>& op,
                            ApiProvider::Options options = {}) {
     ApiList api(platform_, options);
     auto promise = std::make_shared<std::promise<Result<std::string>>>();
     auto calls = std::make_shared<std::atomic<int>>(0);
     auto future = promise->get_future();
-    op(api, [promise, calls](Result<std::string> r) {
+    const auto request = op(api, [promise, calls](Result<std::string> r) {
       if (calls->fetch_add(1) == 0) promise->set_value(std::move(r));
     });
     if (future.wait_for(kWait) != std::future_status::ready) {
@@ -88,7 +88,7 @@ class ApiEndToEnd : public ::testing::Test {
   }
 
   std::string firstCampId() {
-    auto body = call([](ApiList& api, auto done) { api.getReq(std::move(done)); });
+    auto body = call([](ApiList& api, auto done) { return api.getReq(std::move(done)); });
     EXPECT_TRUE(body.ok());
     auto req = decodeReq(body.ok() ? body.value() : "");
     EXPECT_TRUE(req.ok() && req.value().camp && !req.value().camp->empty());
@@ -103,7 +103,7 @@ class ApiEndToEnd : public ::testing::Test {
 
 TEST_F(ApiEndToEnd, CampaignListCarriesTheUserIdUnchangedAndDecodes) {
   initialize("a&b+c d=e");
-  auto body = call([](ApiList& api, auto done) { api.getReq(std::move(done)); });
+  auto body = call([](ApiList& api, auto done) { return api.getReq(std::move(done)); });
   ASSERT_TRUE(body.ok()) << body.error().description;
 
   const auto r = lastRequest("/v1/req");
@@ -124,7 +124,7 @@ TEST_F(ApiEndToEnd, AgeAndInspectionModeAreAppendedInOrder) {
   fakes_.store->setInteger(keys::kAge, 25);
   fakes_.store->setString(keys::kGender, "2");
   OrvaneSDK::shared().isInspect = true;
-  ASSERT_TRUE(call([](ApiList& api, auto done) { api.getReq(std::move(done)); }).ok());
+  ASSERT_TRUE(call([](ApiList& api, auto done) { return api.getReq(std::move(done)); }).ok());
   EXPECT_EQ(names(lastRequest("/v1/req")),
             (std::vector<std::string>{"mkey", "mckey", "userid", "adid", "gender", "carrier", "age",
                                       "campinspect"}));
@@ -133,15 +133,15 @@ TEST_F(ApiEndToEnd, AgeAndInspectionModeAreAppendedInOrder) {
 
   // Inspection never marks the inquiry submission or the notice document.
   ASSERT_TRUE(call([](ApiList& api, auto done) {
-                api.postCS("n", "e@x.org", "010", "etc", 7, "hi", {}, std::move(done));
+                return api.postCS("n", "e@x.org", "010", "etc", 7, "hi", {}, std::move(done));
               }).ok());
   EXPECT_EQ(lastRequest("/api/cs").rawQuery, "");
-  ASSERT_TRUE(call([](ApiList& api, auto done) { api.getVelmontNotice(std::move(done)); }).ok());
+  ASSERT_TRUE(call([](ApiList& api, auto done) { return api.getVelmontNotice(std::move(done)); }).ok());
   EXPECT_EQ(lastRequest("/orvane/sdk/notice_contents.json").rawQuery, "");
 
   fakes_.store->setInteger(keys::kAge, 0);
   OrvaneSDK::shared().isInspect = false;
-  ASSERT_TRUE(call([](ApiList& api, auto done) { api.getReq(std::move(done)); }).ok());
+  ASSERT_TRUE(call([](ApiList& api, auto done) { return api.getReq(std::move(done)); }).ok());
   EXPECT_EQ(names(lastRequest("/v1/req")).back(), "carrier");
 }
 
@@ -149,7 +149,7 @@ TEST_F(ApiEndToEnd, MissingDeviceFactsAreSentAsBareNames) {
   fakes_.device->carrier.reset();
   fakes_.device->vendorId.reset();
   const auto campid = firstCampId();
-  ASSERT_TRUE(call([&](ApiList& api, auto done) { api.getJoin(campid, std::move(done)); }).ok());
+  ASSERT_TRUE(call([&](ApiList& api, auto done) { return api.getJoin(campid, std::move(done)); }).ok());
   const auto r = lastRequest("/v1/join");
   EXPECT_NE(r.rawQuery.find("&accid&"), std::string::npos) << r.rawQuery;
   EXPECT_NE(r.rawQuery.find("&carrier&"), std::string::npos) << r.rawQuery;
@@ -164,33 +164,33 @@ TEST_F(ApiEndToEnd, EveryOperationReachesItsEndpointWithItsParameters) {
   const auto campid = firstCampId();
   struct Case {
     std::string path;
-    std::function<void(ApiList&, ApiList::Completion)> op;
+    std::function<RequestHandle(ApiList&, ApiList::Completion)> op;
     std::vector<std::string> params;
   };
   const std::vector<Case> cases = {
       {"/v1/view",
-       [&](ApiList& a, auto d) { a.getView(campid, std::move(d)); },
+       [&](ApiList& a, auto d) { return a.getView(campid, std::move(d)); },
        {"mkey", "mckey", "userid", "campid", "campinspect"}},
       {"/v1/state",
-       [&](ApiList& a, auto d) { a.getState(campid, std::move(d)); },
+       [&](ApiList& a, auto d) { return a.getState(campid, std::move(d)); },
        {"mkey", "mckey", "userid", "campid", "campinspect"}},
       {"/v1/exec",
-       [&](ApiList& a, auto d) { a.getExec(campid, std::move(d)); },
+       [&](ApiList& a, auto d) { return a.getExec(campid, std::move(d)); },
        {"mkey", "mckey", "campid", "adid", "campinspect"}},
       {"/v1/reward",
-       [&](ApiList& a, auto d) { a.getReward(campid, "KEY 1", std::move(d)); },
+       [&](ApiList& a, auto d) { return a.getReward(campid, "KEY 1", std::move(d)); },
        {"mkey", "mckey", "campid", "userid", "adid", "os", "ovnkey", "campinspect"}},
       {"/api/cs/user_camp_list",
-       [&](ApiList& a, auto d) { a.getCampList(std::move(d)); },
+       [&](ApiList& a, auto d) { return a.getCampList(std::move(d)); },
        {"mkey", "mckey", "userid", "campinspect"}},
       {"/api/cs/agree_contents_app",
-       [&](ApiList& a, auto d) { a.getAgreeContents(std::move(d)); },
+       [&](ApiList& a, auto d) { return a.getAgreeContents(std::move(d)); },
        {"mkey", "mckey", "userid", "campinspect"}},
       {"/api/cs/user_reward_list",
-       [&](ApiList& a, auto d) { a.getRewardList("0", "20261001", "20261206", std::move(d)); },
+       [&](ApiList& a, auto d) { return a.getRewardList("0", "20261001", "20261206", std::move(d)); },
        {"mkey", "mckey", "userid", "sdate", "edate", "campinspect"}},
       {"/api/cs/user_reward_list",
-       [&](ApiList& a, auto d) { a.getRewardList("2", "20261001", "20261206", std::move(d)); },
+       [&](ApiList& a, auto d) { return a.getRewardList("2", "20261001", "20261206", std::move(d)); },
        {"mkey", "mckey", "userid", "sdate", "edate", "rewardtype", "campinspect"}},
   };
   for (const auto& c : cases) {
@@ -202,19 +202,20 @@ TEST_F(ApiEndToEnd, EveryOperationReachesItsEndpointWithItsParameters) {
   EXPECT_EQ(lastRequest("/v1/reward").queryValue("ovnkey"), "KEY 1");
   EXPECT_EQ(lastRequest("/v1/reward").queryValue("os"), "ios");
 
-  auto rewards = decodeRewardList(
-      call([](ApiList& a, auto d) { a.getRewardList("0", "20200101", "20991231", std::move(d)); }).value());
+  auto rewards = decodeRewardList(call([](ApiList& a, auto d) {
+                                    return a.getRewardList("0", "20200101", "20991231", std::move(d));
+                                  }).value());
   ASSERT_TRUE(rewards.ok()) << rewards.error().description;
   EXPECT_EQ(rewards.value().result, 200);
 
   // The install report has no completion: wait for the server to see it.
-  ApiList(platform_).getInst(campid);
+  const auto inst = ApiList(platform_).getInst(campid);
   ASSERT_TRUE(server_->waitForRequests("/v1/inst", 1, kWait));
   EXPECT_EQ(names(lastRequest("/v1/inst")),
             (std::vector<std::string>{"mkey", "mckey", "userid", "campid", "adid", "os", "campinspect"}));
 
   auto notice =
-      decodeVelmontNotice(call([](ApiList& a, auto d) { a.getVelmontNotice(std::move(d)); }).value());
+      decodeVelmontNotice(call([](ApiList& a, auto d) { return a.getVelmontNotice(std::move(d)); }).value());
   ASSERT_TRUE(notice.ok());
   EXPECT_EQ(notice.value().result, 200);
   EXPECT_FALSE(notice.value().text.value_or("").empty());
@@ -224,8 +225,8 @@ TEST_F(ApiEndToEnd, InquiryWithTwoImagesArrivesAsMultipartForm) {
   std::vector<ImagePtr> images = {testing::FakeImageCodec::make(640, 480),
                                   testing::FakeImageCodec::make(20, 30)};
   auto body = call([&](ApiList& api, auto done) {
-    api.postCS("Kim", "kim@example.org", "010-1234", "error", 1234, "line one\r\n--^-----^\r\nforged", images,
-               std::move(done));
+    return api.postCS("Kim", "kim@example.org", "010-1234", "error", 1234, "line one\r\n--^-----^\r\nforged",
+                      images, std::move(done));
   });
   ASSERT_TRUE(body.ok()) << body.error().description;
   auto result = decodeResultData(body.value());
@@ -250,7 +251,7 @@ TEST_F(ApiEndToEnd, InquiryWithTwoImagesArrivesAsMultipartForm) {
 TEST_F(ApiEndToEnd, TransportFailuresCompleteOnceWithAReason) {
   // A status other than 200 keeps its status and body.
   server_->force({.endpoint = "/v1/req", .httpStatus = 404});
-  auto notFound = call([](ApiList& a, auto d) { a.getReq(std::move(d)); });
+  auto notFound = call([](ApiList& a, auto d) { return a.getReq(std::move(d)); });
   ASSERT_FALSE(notFound.ok());
   EXPECT_EQ(notFound.error().kind, Error::Kind::httpStatus);
   EXPECT_EQ(notFound.error().status, 404);
@@ -258,21 +259,21 @@ TEST_F(ApiEndToEnd, TransportFailuresCompleteOnceWithAReason) {
 
   // An empty 200 is delivered as zero bytes; the caller's decoding then fails.
   server_->force({.endpoint = "/v1/req", .body = sandbox::BodyMode::Empty});
-  auto empty = call([](ApiList& a, auto d) { a.getReq(std::move(d)); });
+  auto empty = call([](ApiList& a, auto d) { return a.getReq(std::move(d)); });
   ASSERT_TRUE(empty.ok()) << empty.error().description;
   EXPECT_TRUE(empty.value().empty());
   EXPECT_FALSE(decodeReq(empty.value()).ok());
 
   // Malformed JSON and invalid UTF-8 arrive as bytes; decoding says why it fails.
   server_->force({.endpoint = "/v1/req", .body = sandbox::BodyMode::Malformed});
-  auto malformed = call([](ApiList& a, auto d) { a.getReq(std::move(d)); });
+  auto malformed = call([](ApiList& a, auto d) { return a.getReq(std::move(d)); });
   ASSERT_TRUE(malformed.ok());
   auto bad = decodeReq(malformed.value());
   ASSERT_FALSE(bad.ok());
   EXPECT_NE(bad.error().description.find("Req"), std::string::npos) << bad.error().description;
 
   server_->force({.endpoint = "/v1/req", .body = sandbox::BodyMode::InvalidUtf8});
-  auto invalid = call([](ApiList& a, auto d) { a.getReq(std::move(d)); });
+  auto invalid = call([](ApiList& a, auto d) { return a.getReq(std::move(d)); });
   ASSERT_TRUE(invalid.ok());
   // The broken name is one campaign's bad field: it falls back, the rest stays.
   auto tolerant = decodeReq(invalid.value());
@@ -284,7 +285,7 @@ TEST_F(ApiEndToEnd, TransportFailuresCompleteOnceWithAReason) {
 
   // A 10 MB answer is delivered whole.
   server_->force({.endpoint = "/v1/req", .body = sandbox::BodyMode::Huge, .hugeBytes = 10u * 1024 * 1024});
-  auto huge = call([](ApiList& a, auto d) { a.getReq(std::move(d)); });
+  auto huge = call([](ApiList& a, auto d) { return a.getReq(std::move(d)); });
   ASSERT_TRUE(huge.ok()) << huge.error().description;
   EXPECT_GE(huge.value().size(), 10u * 1024 * 1024);
   EXPECT_TRUE(decodeReq(huge.value()).ok());
@@ -292,7 +293,7 @@ TEST_F(ApiEndToEnd, TransportFailuresCompleteOnceWithAReason) {
   // A slow server runs into the request's timeout.
   server_->force({.endpoint = "/v1/req", .delayMs = 5000});
   const auto started = std::chrono::steady_clock::now();
-  auto slow = call([](ApiList& a, auto d) { a.getReq(std::move(d)); }, ApiProvider::Options{300ms});
+  auto slow = call([](ApiList& a, auto d) { return a.getReq(std::move(d)); }, ApiProvider::Options{300ms});
   ASSERT_FALSE(slow.ok());
   EXPECT_EQ(slow.error().kind, Error::Kind::timeout);
   EXPECT_LT(std::chrono::steady_clock::now() - started, 4s);
@@ -301,7 +302,7 @@ TEST_F(ApiEndToEnd, TransportFailuresCompleteOnceWithAReason) {
 
 TEST_F(ApiEndToEnd, ServerDownFailsWithNetworkError) {
   server_->stop();
-  auto down = call([](ApiList& a, auto d) { a.getReq(std::move(d)); });
+  auto down = call([](ApiList& a, auto d) { return a.getReq(std::move(d)); });
   ASSERT_FALSE(down.ok());
   EXPECT_EQ(down.error().kind, Error::Kind::network);
   EXPECT_FALSE(down.error().description.empty());
@@ -309,7 +310,7 @@ TEST_F(ApiEndToEnd, ServerDownFailsWithNetworkError) {
 
 TEST_F(ApiEndToEnd, UnknownMediaKeyIsRefusedByResultCode) {
   fakes_.store->setString(keys::kMkey, "nobody");
-  auto body = call([](ApiList& a, auto d) { a.getReq(std::move(d)); });
+  auto body = call([](ApiList& a, auto d) { return a.getReq(std::move(d)); });
   ASSERT_TRUE(body.ok());
   auto req = decodeReq(body.value());
   ASSERT_TRUE(req.ok());

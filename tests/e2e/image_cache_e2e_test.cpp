@@ -5,8 +5,10 @@
 #include <fstream>
 
 #include "core/support/image_cache.hpp"
+#include "core/support/thread_pool.hpp"
 #include "orvane/log.hpp"
 #include "platform/curl/curl_http_session.hpp"
+#include "tests/transport/wait_support.hpp"
 #include "tests/unit/image_cache_test_support.hpp"
 #include "tools/sandbox/sandbox.hpp"
 
@@ -67,6 +69,7 @@ class ImageCacheEndToEnd : public ::testing::Test {
     server_->start();
     auto p = fakes_.platform();
     p->http = makeCurlHttpSession();
+    p->executor = std::make_shared<ThreadPool>(2);  // as on the desktop
     p->imageCodec = std::make_shared<HeaderCodec>();
     platform_ = p;
     cache_ = std::make_unique<ImageCache>(platform_, dir_.path / "orvane-images");

@@ -80,15 +80,16 @@ class CountingSession : public HttpSession {
  public:
   CountingSession(std::shared_ptr<HttpSession> inner, std::shared_ptr<WakingQueue> queue)
       : inner_(std::move(inner)), queue_(std::move(queue)) {}
-  void send(HttpRequest request, std::function<void(Result<HttpResponse>)> completion) override {
+  RequestHandle send(HttpRequest request, Completion completion) override {
     ++*inFlight_;
     // The counter is shared: completions cancelled at shutdown outlive this object.
-    inner_->send(std::move(request), [inFlight = inFlight_, queue = queue_,
-                                      completion = std::move(completion)](Result<HttpResponse> result) {
-      completion(std::move(result));  // posts to the main queue before the count drops
-      --*inFlight;
-      queue->notify();
-    });
+    return inner_->send(std::move(request),
+                        [inFlight = inFlight_, queue = queue_,
+                         completion = std::move(completion)](Result<HttpResponse> result) {
+                          completion(std::move(result));  // hands the answer on before the count drops
+                          --*inFlight;
+                          queue->notify();
+                        });
   }
   int inFlight() const { return *inFlight_; }
 
@@ -113,7 +114,7 @@ class LandingOpener : public UrlOpener {
     if (ok && url.rfind("http", 0) == 0) {
       HttpRequest request;
       request.url = url;
-      http_->send(std::move(request), [](Result<HttpResponse>) {});
+      visits_.push_back(http_->send(std::move(request), [](Result<HttpResponse>) {}));
     }
     if (completion) queue_->post([completion = std::move(completion), ok] { completion(ok); });
   }
@@ -123,6 +124,7 @@ class LandingOpener : public UrlOpener {
  private:
   std::shared_ptr<HttpSession> http_;
   std::shared_ptr<MainQueue> queue_;
+  std::vector<RequestHandle> visits_;
 };
 
 struct Receiver : JoinProtocol {
@@ -171,18 +173,18 @@ class ParticipationE2e : public ::testing::Test {
     fake.store->setString(keys::kMckey, mckey);
   }
 
-  // Runs the main queue until `done`, moving virtual time on (for the poll timer) only
-  // while no request is in flight and no work is due. Bounded by wall time.
+  // Runs the executor and the main queue until `done`, moving virtual time on (for the
+  // poll timer) only while no request is in flight and no work is due. Bounded by wall time.
   bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
       const auto seen = queue->posts();
-      queue->inner().runUntilIdle();
+      fake.runUntilIdle();
       if (done()) return true;
       if (http->inFlight() > 0) {
         queue->waitForPostAfter(seen, deadline);
       } else if (queue->inner().pending() > 0) {
-        queue->inner().advance(Millis{1000});
+        fake.advance(Millis{1000});
       } else {
         queue->waitForPostAfter(seen, std::min(deadline, std::chrono::steady_clock::now() + 100ms));
       }
@@ -192,7 +194,7 @@ class ParticipationE2e : public ::testing::Test {
 
   std::optional<Camp> listed(std::int64_t campid) {
     auto answer = std::make_shared<std::optional<Result<Req>>>();
-    ApiList(platform).getReq([answer, q = queue](Result<std::string> body) {
+    const auto request = ApiList(platform).getReq([answer, q = queue](Result<std::string> body) {
       auto req = body ? decodeReq(body.value()) : Result<Req>(body.error());
       q->post([answer, req = std::move(req)] { answer->emplace(req); });
     });

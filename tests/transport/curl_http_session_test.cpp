@@ -112,8 +112,8 @@ HttpRequest get(std::string url) {
 Result<HttpResponse> fetch(HttpSession& session, HttpRequest request) {
   auto promise = std::make_shared<std::promise<Result<HttpResponse>>>();
   auto future = promise->get_future();
-  session.send(std::move(request),
-               [promise](Result<HttpResponse> result) { promise->set_value(std::move(result)); });
+  const auto handle = session.send(
+      std::move(request), [promise](Result<HttpResponse> result) { promise->set_value(std::move(result)); });
   if (future.wait_for(kWait) != std::future_status::ready) {
     ADD_FAILURE() << "no completion in time";
     return Error::make(Error::Kind::timeout, "test gave up waiting");
@@ -408,12 +408,13 @@ TEST(CurlHttpSession, ManyConcurrentRequestsEachCompleteOnce) {
   constexpr int kCount = 50;
   CompletionLog log(kCount);
   {
+    std::vector<std::vector<RequestHandle>> handles(5);  // one list per sender
     CurlHttpSession session;
     std::vector<std::thread> senders;
     for (int t = 0; t < 5; ++t) {
       senders.emplace_back([&, t] {
         for (int i = t; i < kCount; i += 5)
-          session.send(get(server.url("/n/" + std::to_string(i))), log.slot(i));
+          handles[t].push_back(session.send(get(server.url("/n/" + std::to_string(i))), log.slot(i)));
       });
     }
     for (auto& sender : senders) sender.join();
@@ -452,16 +453,18 @@ TEST(CurlHttpSession, DestructionCancelsInFlightRequestsPromptly) {
   server.start();
   constexpr int kHeld = 3;
   CompletionLog log(kHeld + 1);
+  std::vector<RequestHandle> handles;
   auto session = std::make_unique<CurlHttpSession>();
-  for (int i = 0; i < kHeld - 1; ++i) session->send(get(server.url("/held")), log.slot(i));
+  for (int i = 0; i < kHeld - 1; ++i) handles.push_back(session->send(get(server.url("/held")), log.slot(i)));
   // One completion sends again while the session shuts down: that request is cancelled at once.
   CurlHttpSession* raw = session.get();
   auto resend = log.slot(kHeld);
   auto first = log.slot(kHeld - 1);
-  session->send(get(server.url("/held")), [raw, resend, first, &server](Result<HttpResponse> result) {
-    first(std::move(result));
-    raw->send(get(server.url("/held")), resend);
-  });
+  handles.push_back(
+      session->send(get(server.url("/held")), [raw, resend, first, &server](Result<HttpResponse> result) {
+        first(std::move(result));
+        const auto again = raw->send(get(server.url("/held")), resend);
+      }));
   ASSERT_TRUE(server.waitForArrivals(kHeld));
 
   const auto started = std::chrono::steady_clock::now();
@@ -478,6 +481,29 @@ TEST(CurlHttpSession, DestructionCancelsInFlightRequestsPromptly) {
   }
 }
 
+// A dropped handle ends the transfer itself, not only its completion: with a single
+// connection per host, the next request gets through only once the held one is gone.
+TEST(CurlHttpSession, DroppingTheHandleEndsTheTransferAndNothingIsDelivered) {
+  TestServer server;
+  server.holdAt("/held");
+  server.server.Get(
+      "/a", [](const httplib::Request&, httplib::Response& res) { res.set_content("a", "text/plain"); });
+  server.start();
+  CurlHttpSession::Options options;
+  options.maxConnectionsPerHost = 1;
+  auto session = std::make_unique<CurlHttpSession>(options);
+  CompletionLog log(1);
+  auto held = session->send(get(server.url("/held")), log.slot(0));
+  ASSERT_TRUE(server.waitForArrivals(1));
+  held.reset();
+
+  auto next = fetch(*session, get(server.url("/a")));
+  ASSERT_TRUE(next.ok()) << next.error().description;
+  EXPECT_EQ(next.value().body, "a");
+  session.reset();  // a shutdown completes what is held; this one is not
+  EXPECT_EQ(log.calls()[0], 0);
+}
+
 // What the application's exit relies on: every session made by the factory ends, its
 // requests complete once as cancellations, and a session that is still held refuses
 // new work at once instead of reaching the network.
@@ -489,8 +515,9 @@ TEST(CurlHttpSession, ShuttingDownEveryMadeSessionCancelsAndRefusesLaterRequests
   auto first = makeCurlHttpSession();
   auto second = makeCurlHttpSession();
   { auto gone = makeCurlHttpSession(); }  // an expired entry is skipped
-  first->send(get(server.url("/held")), log.slot(0));
-  second->send(get(server.url("/held")), log.slot(1));
+  std::vector<RequestHandle> handles;
+  handles.push_back(first->send(get(server.url("/held")), log.slot(0)));
+  handles.push_back(second->send(get(server.url("/held")), log.slot(1)));
   ASSERT_TRUE(server.waitForArrivals(2));
 
   shutdownCurlHttpSessions();
@@ -499,7 +526,7 @@ TEST(CurlHttpSession, ShuttingDownEveryMadeSessionCancelsAndRefusesLaterRequests
   EXPECT_EQ(calls[1], 1);
   EXPECT_EQ(log.result(0).error().kind, Error::Kind::cancelled);
 
-  first->send(get(server.url("/held")), log.slot(2));
+  handles.push_back(first->send(get(server.url("/held")), log.slot(2)));
   ASSERT_TRUE(log.waitForTotal(3, 1s)) << "a request after the shutdown fails at once";
   EXPECT_EQ(log.result(2).error().kind, Error::Kind::cancelled);
   static_cast<CurlHttpSession&>(*first).shutdown();  // again: harmless
@@ -520,12 +547,12 @@ TEST(CurlHttpSession, StuckCompletionDoesNotHangDestruction) {
   options.shutdownTimeout = 200ms;
   auto session = std::make_unique<CurlHttpSession>(options);
   CompletionLog log(1);
-  session->send(get(server.url("/held")), log.slot(0));
+  const auto held = session->send(get(server.url("/held")), log.slot(0));
   ASSERT_TRUE(server.waitForArrivals(1));
   // Like a completion that waits for the thread which is busy destroying the session.
   std::promise<void> entered, release, left;
   auto releaseSignal = release.get_future().share();
-  session->send(get(server.url("/a")), [&, releaseSignal](Result<HttpResponse>) {
+  const auto stuck = session->send(get(server.url("/a")), [&, releaseSignal](Result<HttpResponse>) {
     entered.set_value();
     releaseSignal.wait_for(kWait);
     left.set_value();
@@ -552,13 +579,16 @@ TEST(CurlHttpSession, CompletionMaySendAgainThrowOrDropTheSession) {
   // Sending from a completion must not deadlock on the session's own queue, and a
   // completion that throws must not take the worker down.
   {
+    RequestHandle throwing, first, again;  // set on the worker before `second` is
     CurlHttpSession session;
-    session.send(get(server.url("/a")), [](Result<HttpResponse>) { throw std::runtime_error("host bug"); });
+    throwing = session.send(get(server.url("/a")),
+                            [](Result<HttpResponse>) { throw std::runtime_error("host bug"); });
     std::promise<Result<HttpResponse>> second;
     auto secondResult = second.get_future();
-    session.send(get(server.url("/a")), [&](Result<HttpResponse> first) {
-      EXPECT_TRUE(first.ok());
-      session.send(get(server.url("/a")), [&](Result<HttpResponse> r) { second.set_value(std::move(r)); });
+    first = session.send(get(server.url("/a")), [&](Result<HttpResponse> answer) {
+      EXPECT_TRUE(answer.ok());
+      again = session.send(get(server.url("/a")),
+                           [&](Result<HttpResponse> r) { second.set_value(std::move(r)); });
     });
     ASSERT_EQ(secondResult.wait_for(kWait), std::future_status::ready);
     auto result = secondResult.get();
@@ -570,11 +600,11 @@ TEST(CurlHttpSession, CompletionMaySendAgainThrowOrDropTheSession) {
   {
     auto* owner = new std::shared_ptr<CurlHttpSession>(std::make_shared<CurlHttpSession>());
     CompletionLog log(1);
-    (*owner)->send(get(server.url("/held")), log.slot(0));
+    const auto held = (*owner)->send(get(server.url("/held")), log.slot(0));
     ASSERT_TRUE(server.waitForArrivals(1));
     std::promise<void> dropped;
     auto droppedDone = dropped.get_future();
-    (*owner)->send(get(server.url("/a")), [owner, &dropped](Result<HttpResponse>) {
+    const auto dropping = (*owner)->send(get(server.url("/a")), [owner, &dropped](Result<HttpResponse>) {
       delete owner;
       dropped.set_value();
     });

@@ -6,6 +6,8 @@
 
 #include "core/support/image_cache.hpp"
 #include "core/support/image_memory_store.hpp"
+#include "core/support/thread_pool.hpp"
+#include "tests/transport/wait_support.hpp"
 #include "tests/unit/image_cache_test_support.hpp"
 
 namespace orvane {
@@ -24,7 +26,9 @@ TEST(ImageCacheConcurrency, HundredLoadsOfOneUrlFromManyThreadsDownloadOnce) {
     testing::FakePlatform fakes;
     testing::TempDir dir;
     fakes.http->manual = true;
-    ImageCache cache(fakes.platform(), dir.path / "orvane-images");
+    auto platform = fakes.platform();
+    platform->executor = std::make_shared<ThreadPool>(2);  // image work on real threads
+    ImageCache cache(platform, dir.path / "orvane-images");
     cache.setCacheType(type);
 
     std::atomic<int> delivered{0};
@@ -63,7 +67,9 @@ TEST(ImageCacheConcurrency, MixedLoadsStoresAndCleanupsStayConsistent) {
     if (r.url.find("bad") != std::string::npos) return Error::make(Error::Kind::network, "refused");
     return FakeHttpSession::ok(FakeImageCodec::bytes(64, 32));
   };
-  ImageCache cache(fakes.platform(), dir.path / "orvane-images");
+  auto platform = fakes.platform();
+  platform->executor = std::make_shared<ThreadPool>(2);  // image work on real threads
+  ImageCache cache(platform, dir.path / "orvane-images");
   cache.setMemoryCostLimit(ImageMemoryStore::costOf(*FakeImageCodec::make(64, 32)) * 3);
 
   std::atomic<int> good{0};

@@ -45,5 +45,23 @@ TEST(ThreadPool, ShutdownWaitsForRunningWorkAndDropsTheRest) {
   EXPECT_EQ(queuedRan, 0);
 }
 
+// The platform owns its pool, and the last owner of a platform can be a job on that
+// very pool: the pool then ends without joining the thread it is destroyed on.
+TEST(ThreadPool, MayBeDestroyedFromOneOfItsOwnWorkers) {
+  auto pool = std::make_shared<ThreadPool>(2);
+  std::weak_ptr<ThreadPool> weak = pool;
+  std::promise<void> released, destroyed;
+  auto releasedSignal = released.get_future();
+  ASSERT_TRUE(pool->post([&, last = pool]() mutable {
+    releasedSignal.wait();  // until the job holds the last reference
+    last.reset();
+    destroyed.set_value();
+  }));
+  pool.reset();
+  released.set_value();
+  ASSERT_EQ(destroyed.get_future().wait_for(10s), std::future_status::ready);
+  EXPECT_TRUE(weak.expired());
+}
+
 }  // namespace
 }  // namespace orvane

@@ -15,13 +15,11 @@ namespace {
 class AlertHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    NavigationController::setAnimationsEnabled(false);
     window = std::make_unique<QWidget>();
     window->resize(390, 720);
     window->show();
-    host = std::make_unique<QtAlertHost>(window.get());
+    host = std::make_unique<QtAlertHost>(window.get(), /*animated=*/false);
   }
-  void TearDown() override { NavigationController::setAnimationsEnabled(true); }
 
   Alert alert(const std::string& title, std::vector<std::string> buttons, int cancelAt = -1) {
     Alert a;

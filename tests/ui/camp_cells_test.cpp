@@ -16,6 +16,12 @@ struct Clicks : CampClickProtocol {
   std::vector<int> rows;
 };
 
+// The shared services: the cells only read the flow's waiting list and load images.
+const Services& services() {
+  static const Services shared = Services::shared();
+  return shared;
+}
+
 Camp camp(std::int64_t id) {
   Camp c;
   c.campid = id;
@@ -31,7 +37,7 @@ Camp camp(std::int64_t id) {
 
 TEST(CampCells, TheOrdinaryCellShowsTheCampaignAndItsState) {
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-  CampTableViewCell cell;
+  CampTableViewCell cell(services());
   cell.resize(390, 100);
   Camp a = camp(1);
   a.nativeurl = "http://127.0.0.1:9/native.png";
@@ -78,7 +84,7 @@ TEST(CampCells, DetailPageCampaignsAskTheListOnATapInBothCells) {
   Clicks clicks;
   Camp a = camp(5);
   a.detailpage = 1;
-  CampTableViewCell ordinary;
+  CampTableViewCell ordinary(services());
   ordinary.resize(390, ordinary.heightForWidth(390));
   ordinary.setItem(a, 7, Orvane::TYPE_LIST_ICON, &clicks);
   QTest::mouseClick(&ordinary, Qt::LeftButton, {}, QPoint(20, 20));
@@ -87,7 +93,7 @@ TEST(CampCells, DetailPageCampaignsAskTheListOnATapInBothCells) {
   b.bm = 4;
   b.detailpage = 1;
   b.cpsdcprice = 1500;
-  CampCPSTableViewCell cps;
+  CampCPSTableViewCell cps(services());
   cps.resize(390, cps.heightForWidth(390));
   cps.setItem(b, 9, &clicks);
   EXPECT_EQ(cps.contentText().toStdString(), "1,500" + localized("ov_won"));

@@ -59,9 +59,9 @@ class CampaignListScreen : public WallTest {
     initialize();
     Orvane::shared().setBenefitsType(benefits);
     Orvane::shared().setListType(Orvane::TYPE_LIST_ICON);
-    screen_ = new OrvaneViewController;
+    screen_ = new OrvaneViewController(services());
     QObject::connect(screen_, &OrvaneViewController::listUpdated, [this] { ++updates_; });
-    wall_ = new ui::NavigationController(screen_);
+    wall_ = new ui::NavigationController(screen_, services());
     wall_->resize(390, 700);
     wall_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(wall_));

@@ -160,13 +160,13 @@ class ReusedCell : public orvane::testing::WallTest {
 
 TEST_F(ReusedCell, TheNativeImageSetsItsOwnAspectAndALateImageOfTheOldRowIsDropped) {
   initialize();
-  CampTableViewCell cell;
+  CampTableViewCell cell(services());
   cell.resize(390, 300);
   cell.setItem(campaign(10002, "native-10002-600x200.jpg"), 0, Orvane::TYPE_LIST_NATIVE, nullptr);
   ASSERT_TRUE(QTest::qWaitFor([&] { return cell.nativeImageRect().height() == 358 / 3; }, 5000));
 
   // Reused before the first image arrives: only the new campaign's image counts.
-  CampTableViewCell reused;
+  CampTableViewCell reused(services());
   reused.resize(390, 300);
   const Camp old = campaign(10003, "native-10003-600x300.jpg");
   reused.setItem(old, 0, Orvane::TYPE_LIST_NATIVE, nullptr);
@@ -182,7 +182,7 @@ TEST_F(ReusedCell, TheNativeImageSetsItsOwnAspectAndALateImageOfTheOldRowIsDropp
 
 TEST_F(ReusedCell, AFlowCallbackAppliesOnlyWhileTheCellShowsItsCampaign) {
   initialize();
-  CampTableViewCell cell;
+  CampTableViewCell cell(services());
   cell.resize(390, 200);
   const Camp a = campaign(10002, "native-10002-720x720.jpg");
   cell.setItem(a, 0, Orvane::TYPE_LIST_ICON, nullptr);

@@ -34,7 +34,7 @@ class DetailScreenTest : public testing::WallTest {
     Orvane::shared().setTrackingUsage(false);
     root = new ViewController();
     root->navigationItem().title = "List";
-    nav = std::make_unique<NavigationController>(root);
+    nav = std::make_unique<NavigationController>(root, services());
     nav->resize(390, 720);
     nav->show();
   }
@@ -61,7 +61,7 @@ class DetailScreenTest : public testing::WallTest {
 
   // Pushes a detail screen for `c` and waits for the view request to be handled.
   DetailViewController* open(const Camp& c, bool waitForView = true) {
-    auto* detail = new DetailViewController();
+    auto* detail = new DetailViewController(services());
     detail->camp = c;
     QSignalSpy answered(detail, &DetailViewController::viewAnswered);
     nav->pushViewController(detail, true);
@@ -195,13 +195,13 @@ TEST_F(DetailScreenTest, CopyrightFooterFollowsTheSetting) {
 class BenefitsPopupTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    NavigationController::setAnimationsEnabled(false);
     window.resize(390, 720);
     window.show();
   }
-  void TearDown() override { NavigationController::setAnimationsEnabled(true); }
   QPointer<CanReceiveBenefitsViewController> present(std::optional<QString> text) {
-    auto* popup = new CanReceiveBenefitsViewController();
+    Services still;
+    still.animations = false;
+    auto* popup = new CanReceiveBenefitsViewController(still);
     popup->rewardPriceAndMark = std::move(text);
     popup->presentIn(&window);
     return popup;

@@ -13,6 +13,7 @@
 
 #include "core/support/image_cache.hpp"
 #include "core/support/platform/memory_key_value_store.hpp"
+#include "core/support/thread_pool.hpp"
 #include "platform/qt/qt_image_codec.hpp"
 #include "platform/qt/qt_main_queue.hpp"
 
@@ -24,9 +25,13 @@ constexpr int kWaitMs = 5000;
 // Holds each request until the test answers its URL.
 class HeldHttpSession : public HttpSession {
  public:
-  void send(HttpRequest request, std::function<void(Result<HttpResponse>)> completion) override {
+  RequestHandle send(HttpRequest request, Completion completion) override {
+    auto gate = std::make_shared<CompletionGate>();
     std::lock_guard lock(mutex_);
-    held_[request.url] = std::move(completion);
+    held_[request.url] = [gate, completion = std::move(completion)](Result<HttpResponse> r) {
+      gate->pass([&] { completion(std::move(r)); });
+    };
+    return RequestHandle(gate);
   }
   bool holds(const std::string& url) {
     std::lock_guard lock(mutex_);
@@ -73,6 +78,7 @@ class ImageViewTest : public ::testing::Test {
     auto p = std::make_shared<Platform>();
     p->store = std::make_shared<MemoryKeyValueStore>();
     p->mainQueue = std::make_shared<qt::QtMainQueue>();
+    p->executor = std::make_shared<ThreadPool>(2);
     p->http = http_;
     p->imageCodec = std::make_shared<qt::QtImageCodec>();
     p->clock = std::make_shared<SystemClock>();

@@ -41,12 +41,11 @@ class Screen : public ViewController {
 
 class NavigationTest : public ::testing::Test {
  protected:
-  void SetUp() override { NavigationController::setAnimationsEnabled(false); }
-  void TearDown() override { NavigationController::setAnimationsEnabled(true); }
-
   // A shown container with root "A".
-  std::unique_ptr<NavigationController> shownNav() {
-    auto nav = std::make_unique<NavigationController>(new Screen("A", events));
+  std::unique_ptr<NavigationController> shownNav(bool animated = false) {
+    Services services;
+    services.animations = animated;
+    auto nav = std::make_unique<NavigationController>(new Screen("A", events), services);
     nav->resize(390, 720);
     nav->show();
     return nav;
@@ -135,8 +134,7 @@ TEST_F(NavigationTest, RootIsNeverPoppedAndPopToRootDropsEveryScreenAbove) {
 }
 
 TEST_F(NavigationTest, AnimatedTransitionsEndWithTheRightScreenInPlace) {
-  NavigationController::setAnimationsEnabled(true);
-  auto nav = shownNav();
+  auto nav = shownNav(/*animated=*/true);
   auto* b = new Screen("B", events);
   auto* c = new Screen("C", events);
   nav->pushViewController(b, true);

@@ -44,9 +44,9 @@ class WallParticipation : public WallTest {
     Orvane::shared().setTrackingUsage(false);  // the desktop's tracking prompt is not under test
     Orvane::shared().setBenefitsType(Orvane::TYPE_BENEFITS_DISPLAY_LIST_TOP);
     Orvane::shared().setListType(Orvane::TYPE_LIST_ICON);
-    screen_ = new ui::OrvaneViewController;
+    screen_ = new ui::OrvaneViewController(services());
     QObject::connect(screen_, &ui::OrvaneViewController::listUpdated, [this] { ++updates_; });
-    wall_ = new ui::NavigationController(screen_);
+    wall_ = new ui::NavigationController(screen_, services());
     wall_->resize(390, 700);
     wall_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(wall_));
@@ -232,7 +232,7 @@ TEST_F(WallParticipation, ADetailPageCellOpensItsScreenAndDetailFinishBringsTheL
 TEST_F(WallParticipation, AReusedCellClaimsOnlyWithTheKeyOfTheCampaignItShows) {
   initialize();
   Orvane::shared().setTrackingUsage(false);
-  CampTableViewCell cell;
+  CampTableViewCell cell(services());
   cell.resize(390, 200);
   cell.show();
   Camp a;

@@ -71,7 +71,7 @@ class RecordingUrlOpener : public UrlOpener {
 };
 
 // The desktop platform over an in-memory store, the SDK pointed at a sandbox on
-// 127.0.0.1, animations off and the log captured.
+// 127.0.0.1 and the log captured; screens made with `services()` do not animate.
 class WallTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -92,7 +92,6 @@ class WallTest : public ::testing::Test {
     sink_ = std::make_shared<CapturingSink>();
     Log::setSink(sink_);
     Log::displayLog = true;
-    ui::NavigationController::setAnimationsEnabled(false);
   }
 
   void TearDown() override {
@@ -107,7 +106,14 @@ class WallTest : public ::testing::Test {
     Platform::install(nullptr);
     platform_.reset();
     server_->stop();
-    ui::NavigationController::setAnimationsEnabled(true);
+  }
+
+  // What the screens of a test are made with: the shared instances on this test's
+  // platform, without animations.
+  ui::Services services() const {
+    auto services = ui::Services::shared();
+    services.animations = false;
+    return services;
   }
 
   void initialize(const std::string& userId = "wall-user") {

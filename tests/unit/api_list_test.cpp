@@ -38,7 +38,7 @@ struct Recorder {
 
 struct Operation {
   std::string name;
-  std::function<void(ApiList&, ApiList::Completion)> call;
+  std::function<RequestHandle(ApiList&, ApiList::Completion)> call;
   std::string url;  // without inspection
   bool inspected;   // carries campinspect in inspection mode
   bool partner;
@@ -46,37 +46,38 @@ struct Operation {
 
 std::vector<Operation> operations() {
   return {
-      {"getReq", [](ApiList& a, auto c) { a.getReq(c); },
+      {"getReq", [](ApiList& a, auto c) { return a.getReq(c); },
        kApi + "/req?" + kId + "&adid=" + kAdid + "&gender=0&carrier=TestCarrier", true, false},
-      {"getVelmontNotice", [](ApiList& a, auto c) { a.getVelmontNotice(c); }, config::kNoticeUrl, false,
-       false},
-      {"getCampList", [](ApiList& a, auto c) { a.getCampList(c); }, kPartner + "/cs/user_camp_list?" + kId,
-       true, true},
-      {"getAgreeContents", [](ApiList& a, auto c) { a.getAgreeContents(c); },
+      {"getVelmontNotice", [](ApiList& a, auto c) { return a.getVelmontNotice(c); }, config::kNoticeUrl,
+       false, false},
+      {"getCampList", [](ApiList& a, auto c) { return a.getCampList(c); },
+       kPartner + "/cs/user_camp_list?" + kId, true, true},
+      {"getAgreeContents", [](ApiList& a, auto c) { return a.getAgreeContents(c); },
        kPartner + "/cs/agree_contents_app?" + kId, true, true},
-      {"postCS", [](ApiList& a, auto c) { a.postCS("n", "e@x", "010", "3", 77, "hi", {}, c); },
+      {"postCS", [](ApiList& a, auto c) { return a.postCS("n", "e@x", "010", "3", 77, "hi", {}, c); },
        kPartner + "/cs", false, true},
-      {"getRewardList", [](ApiList& a, auto c) { a.getRewardList("0", "20240101", "20240131", c); },
+      {"getRewardList", [](ApiList& a, auto c) { return a.getRewardList("0", "20240101", "20240131", c); },
        kPartner + "/cs/user_reward_list?" + kId + "&sdate=20240101&edate=20240131", true, true},
-      {"getRewardList2", [](ApiList& a, auto c) { a.getRewardList("2", "20240101", "20240131", c); },
+      {"getRewardList2", [](ApiList& a, auto c) { return a.getRewardList("2", "20240101", "20240131", c); },
        kPartner + "/cs/user_reward_list?" + kId + "&sdate=20240101&edate=20240131&rewardtype=2", true, true},
-      {"getView", [](ApiList& a, auto c) { a.getView("12", c); }, kApi + "/view?" + kId + "&campid=12", true,
-       false},
-      {"getJoin", [](ApiList& a, auto c) { a.getJoin("12", c); },
+      {"getView", [](ApiList& a, auto c) { return a.getView("12", c); }, kApi + "/view?" + kId + "&campid=12",
+       true, false},
+      {"getJoin", [](ApiList& a, auto c) { return a.getJoin("12", c); },
        kApi + "/join?" + kId + "&campid=12&adid=" + kAdid + "&accid=" + kAccid +
            "&devmodel=iPhone%2012&osver=17.2&carrier=TestCarrier&gender=0",
        true, false},
-      {"getState", [](ApiList& a, auto c) { a.getState("12", c); }, kApi + "/state?" + kId + "&campid=12",
-       true, false},
+      {"getState", [](ApiList& a, auto c) { return a.getState("12", c); },
+       kApi + "/state?" + kId + "&campid=12", true, false},
       {"getInst",
        [](ApiList& a, auto c) {
-         a.getInst("12");
+         auto request = a.getInst("12");
          c(std::string());  // no completion of its own
+         return request;
        },
        kApi + "/inst?" + kId + "&campid=12&adid=" + kAdid + "&os=ios", true, false},
-      {"getExec", [](ApiList& a, auto c) { a.getExec("12", c); },
+      {"getExec", [](ApiList& a, auto c) { return a.getExec("12", c); },
        kApi + "/exec?mkey=mk&mckey=mck&campid=12&adid=" + kAdid, true, false},
-      {"getReward", [](ApiList& a, auto c) { a.getReward("12", "k y", c); },
+      {"getReward", [](ApiList& a, auto c) { return a.getReward("12", "k y", c); },
        kApi + "/reward?mkey=mk&mckey=mck&campid=12&userid=u1&adid=" + kAdid + "&os=ios&ovnkey=k%20y", true,
        false},
   };
@@ -107,6 +108,7 @@ class ApiListTest : public ::testing::Test {
   }
 
   FakePlatform fake;
+  RequestGroup kept;  // the requests' handles, held as a caller would
 };
 
 TEST_F(ApiListTest, EveryOperationBuildsItsExactRequest) {
@@ -114,7 +116,7 @@ TEST_F(ApiListTest, EveryOperationBuildsItsExactRequest) {
   for (const auto& op : operations()) {
     SCOPED_TRACE(op.name);
     Recorder r;
-    op.call(api, r.completion());
+    const auto request = op.call(api, r.completion());
     EXPECT_EQ(lastUrl(), op.url);
     EXPECT_EQ(fake.http->requests().back().method, op.name == "postCS" ? "POST" : "GET");
     EXPECT_EQ(r.calls, 1);
@@ -129,7 +131,7 @@ TEST_F(ApiListTest, InspectionModeAppendsLastParameterExceptOnPostAndNotice) {
   for (const auto& op : operations()) {
     SCOPED_TRACE(op.name);
     Recorder r;
-    op.call(api, r.completion());
+    const auto request = op.call(api, r.completion());
     auto expected = op.url;
     if (op.name == "getReq" || op.name == "getJoin") expected += "&age=25";
     if (op.inspected) expected += "&campinspect=1";
@@ -141,7 +143,7 @@ TEST_F(ApiListTest, AgeGenderAndDeviceFactsAreReadPerRequest) {
   ApiList api(fake.platform());
   const auto reqWith = [&](std::int64_t age) {
     fake.store->setInteger(keys::kAge, age);
-    api.getReq(nullptr);
+    kept.add(api.getReq(nullptr));
     return lastUrl();
   };
   EXPECT_TRUE(reqWith(0).ends_with("&carrier=TestCarrier"));
@@ -152,7 +154,7 @@ TEST_F(ApiListTest, AgeGenderAndDeviceFactsAreReadPerRequest) {
   fake.store->setString(keys::kGender, "F");
   fake.device->carrier.reset();
   fake.device->vendorId.reset();
-  api.getJoin("9", nullptr);
+  kept.add(api.getJoin("9", nullptr));
   EXPECT_EQ(lastUrl(), kApi + "/join?" + kId + "&campid=9&adid=" + kAdid +
                            "&accid&devmodel=iPhone%2012&osver=17.2&carrier&gender=F");
 }
@@ -169,12 +171,12 @@ TEST_F(ApiListTest, IdentityAndAddressesAreFrozenAtCreation) {
   OrvaneSDK::shared().isInspect = true;  // unlike the identity, read per request
   ApiList after(fake.platform());
 
-  before.getState("1", nullptr);
+  kept.add(before.getState("1", nullptr));
   EXPECT_EQ(lastUrl(),
             kApi + "/state?mkey=mk&mckey=mck&userid=a%26b%2Bc%20d%3De%2F%C3%BC%3F%23&campid=1&campinspect=1");
-  before.getExec("1", nullptr);
+  kept.add(before.getExec("1", nullptr));
   EXPECT_EQ(lastUrl(), kApi + "/exec?mkey=mk&mckey=mck&campid=1&adid&campinspect=1");
-  after.getExec("1", nullptr);
+  kept.add(after.getExec("1", nullptr));
   EXPECT_EQ(lastUrl(), "http://127.0.0.1:9/v2/exec?mkey=mk2&mckey=mck&campid=1&adid=NEW&campinspect=1");
 }
 
@@ -183,9 +185,9 @@ TEST_F(ApiListTest, ServerAddressChoice) {
   OrvaneSDK::shared().hostPartnerUrl = "http://127.0.0.1:1/ignored";  // without hostUrl: built-ins for both
   {
     ApiList api(fake.platform());
-    api.getView("1", nullptr);
+    kept.add(api.getView("1", nullptr));
     EXPECT_EQ(lastUrl(), std::string(config::kApiBaseUrl) + "/view?" + kId + "&campid=1");
-    api.getCampList(nullptr);
+    kept.add(api.getCampList(nullptr));
     EXPECT_EQ(lastUrl(), std::string(config::kPartnerBaseUrl) + "/cs/user_camp_list?" + kId);
   }
   // The base's own query is replaced, a trailing slash is kept as it is, the fragment dropped.
@@ -193,19 +195,19 @@ TEST_F(ApiListTest, ServerAddressChoice) {
   OrvaneSDK::shared().hostPartnerUrl = "http://127.0.0.1/api?x=y";
   OrvaneSDK::shared().noticeUrl = "http://127.0.0.1/notice.json?v=3";
   ApiList api(fake.platform());
-  api.getView("1", nullptr);
+  kept.add(api.getView("1", nullptr));
   EXPECT_EQ(lastUrl(), "https://127.0.0.1:8443/v1//view?" + kId + "&campid=1");
-  api.postCS("n", "e", "t", "1", 5, "c", {}, nullptr);
+  kept.add(api.postCS("n", "e", "t", "1", 5, "c", {}, nullptr));
   EXPECT_EQ(lastUrl(), "http://127.0.0.1/api/cs");
-  api.getVelmontNotice(nullptr);
+  kept.add(api.getVelmontNotice(nullptr));
   EXPECT_EQ(lastUrl(), "http://127.0.0.1/notice.json?v=3");
 }
 
 TEST_F(ApiListTest, PostCsSendsFormFieldsAndImages) {
   ApiList api(fake.platform());
   Recorder r;
-  api.postCS("Kim", "k@example.com", "010-1", "2", 123, "line1\nline2", {FakeImageCodec::make(2, 3)},
-             r.completion());
+  kept.add(api.postCS("Kim", "k@example.com", "010-1", "2", 123, "line1\nline2", {FakeImageCodec::make(2, 3)},
+                      r.completion()));
   ASSERT_EQ(r.calls, 1);
   const auto request = fake.http->requests().back();
   const auto& body = request.body;
@@ -232,7 +234,7 @@ TEST_F(ApiListTest, RequestsThatCannotBeFormedFailOnceWithTheReason) {
     SCOPED_TRACE(op.name);
     const auto sent = fake.http->requests().size();
     Recorder r;
-    op.call(api, r.completion());
+    const auto request = op.call(api, r.completion());
     EXPECT_EQ(fake.http->requests().size(), sent);
     if (op.name == "getInst") return;  // nobody to tell; the failure is logged
     ASSERT_EQ(r.calls, 1);
@@ -249,7 +251,7 @@ TEST_F(ApiListTest, RequestsThatCannotBeFormedFailOnceWithTheReason) {
       expectFailure(api, op, Error::Kind::notConfigured, "STANDARD_MCKEY");
     }
     Recorder notice;
-    api.getVelmontNotice(notice.completion());
+    kept.add(api.getVelmontNotice(notice.completion()));
     EXPECT_TRUE(notice.result && notice.result->ok());
     EXPECT_TRUE(fake.logSink->contains("ApiList Error : "));
     fake.store->setString(keys::kMckey, "mck");
@@ -262,7 +264,7 @@ TEST_F(ApiListTest, RequestsThatCannotBeFormedFailOnceWithTheReason) {
         expectFailure(api, op, Error::Kind::notConfigured, "hostPartnerUrl");
       } else {
         Recorder r;
-        op.call(api, r.completion());
+        const auto request = op.call(api, r.completion());
         EXPECT_TRUE(r.result && r.result->ok()) << op.name;
       }
     }
@@ -284,7 +286,7 @@ TEST_F(ApiListTest, TransportFailuresReachTheCallerUnchanged) {
   fake.http->enqueue(FakeHttpSession::ok("{\"result\":500}", 500));
   ApiList api(fake.platform());
   Recorder r;
-  api.getReq(r.completion());
+  kept.add(api.getReq(r.completion()));
   ASSERT_EQ(r.calls, 1);
   EXPECT_EQ(r.result->error().kind, Error::Kind::httpStatus);
   EXPECT_EQ(r.result->error().body, "{\"result\":500}");

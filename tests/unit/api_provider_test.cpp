@@ -58,12 +58,13 @@ class ApiProviderTest : public ::testing::Test {
   std::shared_ptr<testing::CapturingLogSink> sink = std::make_shared<testing::CapturingLogSink>();
   ApiProvider provider{http, codec};
   Recorder recorder;
+  RequestGroup kept;  // the requests' handles, held as a caller would
 };
 
 TEST_F(ApiProviderTest, GetSendsFixedHeadersAndNoBody) {
   http->enqueue(FakeHttpSession::ok("{}"));
-  provider.request(kUrl, "GET", {{"ignored", std::string("x")}}, {FakeImageCodec::make(1, 1)},
-                   recorder.completion());
+  kept.add(provider.request(kUrl, "GET", {{"ignored", std::string("x")}}, {FakeImageCodec::make(1, 1)},
+                            recorder.completion()));
   const auto requests = http->requests();
   ASSERT_EQ(requests.size(), 1u);
   const auto& r = requests[0];
@@ -83,8 +84,9 @@ TEST_F(ApiProviderTest, PostCarriesMultipartBodyAndItsBoundary) {
   ApiProvider quick(http, codec, {std::chrono::milliseconds(250)});
   http->enqueue(FakeHttpSession::ok("{}"));
   http->enqueue(FakeHttpSession::ok("{}"));
-  quick.request(kUrl, "POST", {}, {}, recorder.completion());
-  quick.request(kUrl, "POST", {{"content", std::string("see --^-----^ here")}}, {}, recorder.completion());
+  kept.add(quick.request(kUrl, "POST", {}, {}, recorder.completion()));
+  kept.add(quick.request(kUrl, "POST", {{"content", std::string("see --^-----^ here")}}, {},
+                         recorder.completion()));
   const auto requests = http->requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].timeout, std::chrono::milliseconds(250));
@@ -104,14 +106,14 @@ TEST_F(ApiProviderTest, PostCarriesMultipartBodyAndItsBoundary) {
 
 TEST_F(ApiProviderTest, SuccessOnlyFor200WithBodyEvenWhenEmpty) {
   http->enqueue(FakeHttpSession::ok("{\"result\":200}"));
-  provider.request(kUrl, "GET", {}, {}, recorder.completion());
+  kept.add(provider.request(kUrl, "GET", {}, {}, recorder.completion()));
   ASSERT_EQ(recorder.calls, 1);
   ASSERT_TRUE(recorder.result->ok());
   EXPECT_EQ(recorder.result->value(), "{\"result\":200}");
 
   Recorder empty;
   http->enqueue(FakeHttpSession::ok(""));
-  provider.request(kUrl, "GET", {}, {}, empty.completion());
+  kept.add(provider.request(kUrl, "GET", {}, {}, empty.completion()));
   ASSERT_EQ(empty.calls, 1);
   ASSERT_TRUE(empty.result->ok());
   EXPECT_EQ(empty.result->value(), "");
@@ -120,13 +122,13 @@ TEST_F(ApiProviderTest, SuccessOnlyFor200WithBodyEvenWhenEmpty) {
 TEST_F(ApiProviderTest, EveryFailureCompletesOnceWithWhatHappened) {
   Recorder notFound, noBody, transport;
   http->enqueue(FakeHttpSession::ok("{\"error\":\"missing\"}", 404));
-  provider.request(kUrl, "GET", {}, {}, notFound.completion());
+  kept.add(provider.request(kUrl, "GET", {}, {}, notFound.completion()));
   HttpResponse bare;
   bare.status = 204;
   http->enqueue(bare);
-  provider.request(kUrl, "GET", {}, {}, noBody.completion());
+  kept.add(provider.request(kUrl, "GET", {}, {}, noBody.completion()));
   http->enqueue(Error::make(Error::Kind::timeout, "The request timed out.", 28));
-  provider.request(kUrl, "GET", {}, {}, transport.completion());
+  kept.add(provider.request(kUrl, "GET", {}, {}, transport.completion()));
 
   ASSERT_EQ(notFound.calls, 1);
   ASSERT_FALSE(notFound.result->ok());
@@ -149,19 +151,19 @@ TEST_F(ApiProviderTest, EveryFailureCompletesOnceWithWhatHappened) {
 
 TEST_F(ApiProviderTest, CompletesOnTheSessionsOwnCall) {
   http->manual = true;
-  provider.request(kUrl, "GET", {}, {}, recorder.completion());
+  kept.add(provider.request(kUrl, "GET", {}, {}, recorder.completion()));
   EXPECT_EQ(recorder.calls, 0);
   ASSERT_TRUE(http->complete(FakeHttpSession::ok("late")));
   EXPECT_EQ(recorder.calls, 1);
   EXPECT_EQ(recorder.result->value(), "late");
   // A request without a completion must not crash when it ends.
-  provider.request(kUrl, "GET", {}, {}, nullptr);
+  kept.add(provider.request(kUrl, "GET", {}, {}, nullptr));
   EXPECT_TRUE(http->complete(FakeHttpSession::ok("ignored")));
 }
 
 TEST_F(ApiProviderTest, NetworkLogLinesExact) {
   http->enqueue(FakeHttpSession::ok("{\"a\":1}"));
-  provider.request(kUrl, "GET", {}, {}, recorder.completion());
+  kept.add(provider.request(kUrl, "GET", {}, {}, recorder.completion()));
   const std::string out(71, '>'), in(71, '<');
   ASSERT_EQ(out.size(), 71u);
   const auto lines = networkLines();
@@ -175,7 +177,7 @@ TEST_F(ApiProviderTest, NetworkLogLinesExact) {
 TEST_F(ApiProviderTest, InvalidUtf8IsLoggedReplacedButDeliveredUnchanged) {
   const std::string raw = "ok \xC3\x28 \xE2\x82 \xF0\x9F\x98\x80 \xFF";
   http->enqueue(FakeHttpSession::ok(raw));
-  provider.request(kUrl, "GET", {}, {}, recorder.completion());
+  kept.add(provider.request(kUrl, "GET", {}, {}, recorder.completion()));
   ASSERT_TRUE(recorder.result->ok());
   EXPECT_EQ(recorder.result->value(), raw);
   const auto lines = networkLines();

@@ -16,7 +16,6 @@ namespace fs = std::filesystem;
 using testing::Deliveries;
 using testing::FakeHttpSession;
 using testing::FakeImageCodec;
-using testing::pumpUntil;
 
 constexpr char kUrl[] = "https://img.example.com/icons/a.png?v=1";
 
@@ -38,7 +37,11 @@ class ImageCacheLoad : public ::testing::Test {
   }
 
   std::size_t requests() const { return fakes_.http->requests().size(); }
-  bool pump(const std::function<bool()>& done) { return pumpUntil(*fakes_.mainQueue, done); }
+  // Runs the executor's jobs and the main queue's work until neither has any left.
+  bool pump(const std::function<bool()>& done) {
+    fakes_.runUntilIdle();
+    return done();
+  }
 
   testing::FakePlatform fakes_;
   testing::TempDir dir_;
@@ -92,7 +95,7 @@ TEST_F(ImageCacheLoad, ErrorStatusAndNonImageBodiesDeliverNothing) {
   ASSERT_TRUE(pump([&] { return fakes_.logSink->contains("HTTP 404"); }));
   cache_->load(kUrl, std::nullopt, got.completion());
   ASSERT_TRUE(pump([&] { return fakes_.logSink->contains("not an image"); }));
-  fakes_.mainQueue->runUntilIdle();
+  fakes_.runUntilIdle();
   EXPECT_TRUE(got.all.empty());
   EXPECT_EQ(requests(), 2u);
   EXPECT_FALSE(fs::exists(cache_->cacheFileUrl(ImageCache::cacheKey(kUrl))));
@@ -248,7 +251,7 @@ TEST_F(ImageCacheLoad, ADestroyedCacheDeliversNothing) {
   ASSERT_TRUE(pump([&] { return fakes_.http->waiting() == 1; }));
   cache_.reset();
   fakes_.http->complete(FakeHttpSession::ok(FakeImageCodec::bytes(4, 4)));
-  fakes_.mainQueue->runUntilIdle();
+  fakes_.runUntilIdle();
   EXPECT_TRUE(got.all.empty());
 }
 

@@ -12,7 +12,6 @@ namespace {
 
 using testing::FakeHttpSession;
 using testing::FakeImageCodec;
-using testing::pumpUntil;
 
 class ImageCacheLoaderTest : public ::testing::Test {
  protected:
@@ -22,7 +21,11 @@ class ImageCacheLoaderTest : public ::testing::Test {
   }
   void TearDown() override { Log::displayLog = false; }
 
-  bool pump(const std::function<bool()>& done) { return pumpUntil(*fakes_.mainQueue, done); }
+  // Runs the executor's jobs and the main queue's work until neither has any left.
+  bool pump(const std::function<bool()>& done) {
+    fakes_.runUntilIdle();
+    return done();
+  }
 
   testing::FakePlatform fakes_;
   testing::TempDir dir_;
@@ -73,7 +76,7 @@ TEST_F(ImageCacheLoaderTest, FailuresAreLoggedAndDeliverNothing) {
   ASSERT_TRUE(pump([&] { return fakes_.logSink->contains("not an image"); }));
 
   loader_.obtainImageWithPath("relative/thing", record_);
-  fakes_.mainQueue->runUntilIdle();
+  fakes_.runUntilIdle();
   EXPECT_TRUE(got_.empty());
 }
 

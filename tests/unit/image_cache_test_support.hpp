@@ -1,10 +1,8 @@
 #pragma once
 
-#include <chrono>
 #include <filesystem>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/support/image_cache.hpp"
@@ -26,20 +24,6 @@ struct TempDir {
   }
   std::filesystem::path path;
 };
-
-// Runs the fake main queue until `done` holds; false after `timeout` (the image
-// workers are real threads, so this waits for them, bounded).
-template <class Pred>
-bool pumpUntil(FakeMainQueue& queue, Pred done,
-               std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    queue.runUntilIdle();
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-}
 
 // Keeps every delivery; used on the (fake) main thread only.
 struct Deliveries {

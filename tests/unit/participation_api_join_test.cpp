@@ -57,7 +57,6 @@ class ApiJoinTest : public ::testing::Test {
     fake.store->setString(keys::kMkey, "mk");
     fake.store->setString(keys::kMckey, "mck");
     fake.store->setString(keys::kUserId, "u1");
-    fake.install();  // the privacy-settings button goes through the installed platform
     Log::displayLog = true;
     Log::setSink(fake.logSink);
     // Each endpoint answers from its script in order; the last answer repeats.
@@ -92,7 +91,7 @@ class ApiJoinTest : public ::testing::Test {
       if (pathOf(r.url) == path) url = r.url;
     return url;
   }
-  void run() { fake.mainQueue->runUntilIdle(); }
+  void run() { fake.runUntilIdle(); }
   const Alert& lastAlert() const { return host->alerts.back(); }
   void expectAlert(const std::string& key, bool refresh) {
     ASSERT_FALSE(host->alerts.empty()) << key;
@@ -212,15 +211,15 @@ TEST_F(ApiJoinTest, PollSendsFiveStateRequestsOneSecondApartThenStopsQuietly) {
   run();
   EXPECT_EQ(sent("/v1/state"), 1u);
   for (std::size_t second = 1; second <= 4; ++second) {
-    fake.mainQueue->advance(Millis{999});
+    fake.advance(Millis{999});
     EXPECT_EQ(sent("/v1/state"), second);
-    fake.mainQueue->advance(Millis{1});
+    fake.advance(Millis{1});
     EXPECT_EQ(sent("/v1/state"), second + 1);
     EXPECT_TRUE(join->isPolling());
   }
-  fake.mainQueue->advance(Millis{1000});
+  fake.advance(Millis{1000});
   EXPECT_FALSE(join->isPolling());
-  fake.mainQueue->advance(Millis{10'000});
+  fake.advance(Millis{10'000});
   EXPECT_EQ(sent("/v1/state"), 5u);
   EXPECT_TRUE(host->alerts.empty());
   EXPECT_TRUE(receiver->accumulations.empty());
@@ -243,13 +242,13 @@ TEST_F(ApiJoinTest, ParticipationCheckRunsToConfirmationAndRemovesOneListing) {
   EXPECT_TRUE(fake.logSink->contains("successfuly opened"));
   EXPECT_EQ(sent("/v1/inst"), 1u);
   EXPECT_EQ(sent("/v1/state"), 1u);
-  fake.mainQueue->advance(Millis{1000});
+  fake.advance(Millis{1000});
   EXPECT_EQ(sent("/v1/state"), 2u);
   EXPECT_FALSE(join->isPolling());
   EXPECT_EQ(join->getPartiConfirmList(), (std::vector<std::int64_t>{9}));
   ASSERT_EQ(receiver->accumulations.size(), 1u);
   EXPECT_EQ(receiver->accumulations[0], (std::pair<std::int64_t, std::string>{9, "OK9"}));
-  fake.mainQueue->advance(Millis{5000});
+  fake.advance(Millis{5000});
   EXPECT_EQ(sent("/v1/state"), 2u);
 }
 
@@ -263,7 +262,7 @@ TEST_F(ApiJoinTest, JoinIsRefusedWhilePollingAndTheOldReceiverStays) {
   run();
   expectAlert("ov_participation_waiting", false);
   EXPECT_EQ(sent("/v1/join"), 1u);
-  fake.mainQueue->advance(Millis{1000});
+  fake.advance(Millis{1000});
   EXPECT_EQ(receiver->accumulations.size(), 1u);
   EXPECT_TRUE(other->accumulations.empty());
   // Once the poll has ended, joins are accepted again.
@@ -292,7 +291,7 @@ TEST_F(ApiJoinTest, StateAnswersEndOrContinueThePoll) {
     script["/v1/state"] = c.answers;
     join->startJoin(campaign(12, 2, 1), receiver);
     run();
-    fake.mainQueue->advance(Millis{6000});
+    fake.advance(Millis{6000});
     EXPECT_FALSE(join->isPolling());
     EXPECT_EQ(sent("/v1/state") - before, c.requests);
     EXPECT_TRUE(fake.logSink->contains(c.log));
@@ -471,7 +470,7 @@ TEST_F(ApiJoinTest, AnswersFromAnotherThreadAndOverlappingPolls) {
   EXPECT_FALSE(join->isPolling());  // nothing changes before the main thread runs
   run();
   ASSERT_TRUE(join->isPolling());
-  fake.mainQueue->advance(Millis{1000});  // a second state request before the first answer
+  fake.advance(Millis{1000});  // a second state request before the first answer
   ASSERT_EQ(fake.http->waiting(), 2u);
   answer(R"({"result":200,"state":3,"ovnkey":"A"})");
   answer(R"({"result":200,"state":3,"ovnkey":"A"})");

@@ -28,8 +28,11 @@ constexpr int kPillMinWidth = 72;
 
 }  // namespace
 
-CampCPSTableViewCell::CampCPSTableViewCell(QWidget* parent)
-    : TableViewCell(kReuseIdentifier, parent), ui_(std::make_unique<Ui::CampCPSTableViewCell>()) {
+CampCPSTableViewCell::CampCPSTableViewCell(const Services& services, QWidget* parent)
+    : TableViewCell(kReuseIdentifier, parent),
+      join_(services.join),
+      images_(services.images),
+      ui_(std::make_unique<Ui::CampCPSTableViewCell>()) {
   ui_->setupUi(this);
   ivIcon_ = ui_->iv_icon;
   lTitle_ = ui_->l_title;
@@ -59,7 +62,7 @@ void CampCPSTableViewCell::setItem(const Camp& camp, int row, CampClickProtocol*
   ivIcon_->clear();
   ivIcon_->setImage(nullptr);
   if (camp.iconurl && !camp.iconurl->empty()) {
-    ivIcon_->setUrl(*camp.iconurl, std::nullopt, campCellImageCache(), [self = QPointer(this)](ImagePtr) {
+    ivIcon_->setUrl(*camp.iconurl, std::nullopt, *images_, [self = QPointer(this)](ImagePtr) {
       if (self) self->update();
     });
   }
@@ -88,7 +91,7 @@ void CampCPSTableViewCell::clickJoin() {
     return;
   }
   // No receiver: a CPS campaign's row never changes state.
-  ApiJoin::shared().startJoin(*camp_, {});
+  join_->startJoin(*camp_, {});
 }
 
 QString CampCPSTableViewCell::titleText() const { return lTitle_->text(); }

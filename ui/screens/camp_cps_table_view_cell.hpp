@@ -27,7 +27,8 @@ class CampCPSTableViewCell : public TableViewCell {
  public:
   static constexpr const char* kReuseIdentifier = "tvc_camp_cps";
 
-  explicit CampCPSTableViewCell(QWidget* parent = nullptr);
+  // Takes part through the services' flow and loads images through their cache.
+  explicit CampCPSTableViewCell(const Services& services, QWidget* parent = nullptr);
   ~CampCPSTableViewCell() override;
 
   void setItem(const Camp& camp, int row, CampClickProtocol* campClickProtocol);
@@ -51,6 +52,8 @@ class CampCPSTableViewCell : public TableViewCell {
  private:
   int layoutFor(int width, bool apply) const;
 
+  ApiJoin* join_;
+  ImageCache* images_;
   std::unique_ptr<Ui::CampCPSTableViewCell> ui_;
   qt::ImageView* ivIcon_;
   QLabel* lTitle_;

@@ -32,8 +32,6 @@ constexpr int kPillMinWidth = 72;
 const QColor kPlaceholder{0xF2, 0xF2, 0xF2};
 const QColor kSeparator{0xF0, 0xF0, 0xF0};
 
-ImageCache* gImageCache = nullptr;
-
 bool parsesAsUrl(const std::optional<std::string>& url) {
   if (!url || url->empty()) return false;
   const QUrl parsed(QString::fromStdString(*url), QUrl::StrictMode);
@@ -57,8 +55,6 @@ DecimalStyle localeDecimalStyle() {
   if (locale.numberOptions() & QLocale::OmitGroupSeparator) style.groupSize = 0;
   return style;
 }
-
-ImageCache& campCellImageCache() { return gImageCache ? *gImageCache : ImageCache::defaultCache(); }
 
 void paintCampCell(QPainter& painter, const QWidget& cell,
                    std::initializer_list<const qt::ImageView*> images) {
@@ -145,10 +141,11 @@ class CampTableViewCell::JoinReceiver : public JoinProtocol {
   std::int64_t campid_;
 };
 
-void CampTableViewCell::setImageCache(ImageCache* cache) { gImageCache = cache; }
-
-CampTableViewCell::CampTableViewCell(QWidget* parent)
-    : TableViewCell(kReuseIdentifier, parent), ui_(std::make_unique<Ui::CampTableViewCell>()) {
+CampTableViewCell::CampTableViewCell(const Services& services, QWidget* parent)
+    : TableViewCell(kReuseIdentifier, parent),
+      join_(services.join),
+      images_(services.images),
+      ui_(std::make_unique<Ui::CampTableViewCell>()) {
   ui_->setupUi(this);
   ivNative_ = ui_->iv_native;
   ivIcon_ = ui_->iv_icon;
@@ -211,7 +208,7 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
   setAccessibleName(QString::fromStdString(camp.name));
   setAccessibleDescription(lContent_->plainText());
 
-  const auto& waiting = ApiJoin::shared().getPartiConfirmList();
+  const auto waiting = join_->getPartiConfirmList();
   if (camp.convflag == 1) {
     setState(State::collect, false);
   } else if (std::find(waiting.begin(), waiting.end(), camp.campid) != waiting.end()) {
@@ -228,7 +225,7 @@ void CampTableViewCell::loadImage(qt::ImageView* view, const std::string& url, b
   view->setImage(nullptr);
   QPointer<CampTableViewCell> self(this);
   const std::int64_t campid = camp_ ? camp_->campid : -1;
-  view->setUrl(url, std::nullopt, campCellImageCache(), [self, native, campid](ImagePtr image) {
+  view->setUrl(url, std::nullopt, *images_, [self, native, campid](ImagePtr image) {
     if (self) self->imageArrived(native, image, campid);
   });
 }
@@ -282,11 +279,11 @@ void CampTableViewCell::clickJoin() {
     return;
   }
   joinReceiver_ = std::make_shared<JoinReceiver>(this, camp_->campid);
-  ApiJoin::shared().startJoin(*camp_, joinReceiver_);
+  join_->startJoin(*camp_, joinReceiver_);
 }
 
 void CampTableViewCell::clickParticipation() {
-  if (camp_) ApiJoin::shared().flowParticipation(*camp_);
+  if (camp_) join_->flowParticipation(*camp_);
 }
 
 void CampTableViewCell::clickAccumulation() {
@@ -298,7 +295,7 @@ void CampTableViewCell::clickAccumulation() {
              Log::Level::error());
     return;
   }
-  ApiJoin::shared().apiReward(camp_->campid, *key);
+  join_->apiReward(camp_->campid, *key);
 }
 
 void CampTableViewCell::joinCallback(std::int64_t campid, const std::optional<std::string>& ovnkey) {

@@ -16,6 +16,7 @@
 #include "core/participation/join_protocol.hpp"
 #include "core/screens/reward_text.hpp"
 #include "core/support/image_cache.hpp"
+#include "ui/sdk/services.hpp"
 #include "ui/widgets/campaign_table_view.hpp"
 
 class QKeyEvent;
@@ -50,8 +51,6 @@ void paintCampCell(QPainter& painter, const QWidget& cell,
                    std::initializer_list<const qt::ImageView*> images);
 // Return, Enter and Space act like a tap on a focused cell.
 bool isActivationKey(const QKeyEvent& event);
-// The cache both cells load images through (see CampTableViewCell::setImageCache).
-ImageCache& campCellImageCache();
 
 // The description (server HTML) followed by the price, painted as one text.
 class CampContentView : public QWidget {
@@ -78,7 +77,8 @@ class CampTableViewCell : public TableViewCell {
   static constexpr const char* kReuseIdentifier = "tvc_camp";
   enum class State { join, participationCheck, collect };
 
-  explicit CampTableViewCell(QWidget* parent = nullptr);
+  // Takes part through the services' flow and loads images through their cache.
+  explicit CampTableViewCell(const Services& services, QWidget* parent = nullptr);
   ~CampTableViewCell() override;
 
   void setItem(const Camp& camp, int row, std::int64_t listType, CampClickProtocol* campClickProtocol);
@@ -99,9 +99,6 @@ class CampTableViewCell : public TableViewCell {
   QString titleText() const;
   QString contentText() const;
   QString buttonText() const;
-
-  // Where both cells' images come from; the process-wide cache unless a test sets another.
-  static void setImageCache(ImageCache* cache);
 
   bool hasHeightForWidth() const override { return true; }
   int heightForWidth(int width) const override;
@@ -124,6 +121,8 @@ class CampTableViewCell : public TableViewCell {
   // A flow callback, applied only while the cell still shows the campaign that started it.
   void joinCallback(std::int64_t campid, const std::optional<std::string>& ovnkey);
 
+  ApiJoin* join_;
+  ImageCache* images_;
   std::unique_ptr<Ui::CampTableViewCell> ui_;
   qt::ImageView* ivNative_;
   qt::ImageView* ivIcon_;

@@ -6,7 +6,6 @@
 
 #include "orvane/localized.hpp"
 #include "ui/sdk/icons.hpp"
-#include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/style.hpp"
 #include "ui_can_receive_benefits_view_controller.h"
 
@@ -16,8 +15,9 @@ namespace {
 constexpr int kSheetHeight = 150;
 }
 
-CanReceiveBenefitsViewController::CanReceiveBenefitsViewController(QWidget* parent)
-    : ViewController(parent), ui_(std::make_unique<Ui::CanReceiveBenefitsViewController>()) {
+CanReceiveBenefitsViewController::CanReceiveBenefitsViewController(Services services, QWidget* parent)
+    : ViewController(std::move(services), parent),
+      ui_(std::make_unique<Ui::CanReceiveBenefitsViewController>()) {
   ui_->setupUi(this);
   setObjectName(QStringLiteral("CanReceiveBenefitsViewController"));
   // The sheet is placed by hand at the bottom of the window; the rest stays clear.
@@ -59,7 +59,7 @@ void CanReceiveBenefitsViewController::presentIn(QWidget* window) {
   show();
   raise();
   viewWillAppear();
-  if (NavigationController::animationsEnabled()) {
+  if (services().animations) {
     auto* a = new QPropertyAnimation(ui_->v_popup_sheet, "pos", this);
     a->setDuration(250);
     a->setEasingCurve(QEasingCurve::OutCubic);

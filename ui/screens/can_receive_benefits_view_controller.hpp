@@ -18,7 +18,8 @@ class CanReceiveBenefitsViewController : public ViewController {
   Q_OBJECT
 
  public:
-  explicit CanReceiveBenefitsViewController(QWidget* parent = nullptr);
+  // Uses only the services' animation choice.
+  explicit CanReceiveBenefitsViewController(Services services = {}, QWidget* parent = nullptr);
   ~CanReceiveBenefitsViewController() override;
 
   // Set before the pop-up is shown.

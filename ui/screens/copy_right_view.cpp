@@ -1,15 +1,14 @@
 #include "ui/screens/copy_right_view.hpp"
 
 #include "core/sdk/settings_keys.hpp"
-#include "core/support/platform/platform.hpp"
 #include "orvane/localized.hpp"
 #include "ui_copy_right_view.h"
 
 namespace orvane::ui {
 
-CopyRightView::CopyRightView(QWidget* parent) : QWidget(parent) {
+CopyRightView::CopyRightView(const Services& services, QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("v_copyright"));
-  const auto platform = Platform::current();
+  const auto& platform = services.platform;
   const bool visible = platform && platform->store && platform->store->boolean(keys::kCopyrightVisibility);
   if (!visible) {
     // Off: no content and no height, so the screen's layout closes the gap.

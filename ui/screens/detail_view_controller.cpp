@@ -13,12 +13,13 @@
 #include "core/api/api_list.hpp"
 #include "core/participation/api_join.hpp"
 #include "core/screens/reward_text.hpp"
+#include "core/support/fetch.hpp"
 #include "core/support/image_cache_loader.hpp"
-#include "core/support/platform/platform.hpp"
 #include "orvane/localized.hpp"
 #include "orvane/log.hpp"
 #include "platform/qt/qt_image_codec.hpp"
 #include "ui/screens/camp_table_view_cell.hpp"
+#include "ui/screens/copy_right_view.hpp"
 #include "ui/screens/html_to_string.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
@@ -30,6 +31,10 @@ namespace orvane::ui {
 namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+std::string optionalText(const std::optional<std::int64_t>& value) {
+  return value ? "Optional(" + std::to_string(*value) + ")" : std::string("nil");
+}
 
 // A read-only text that is exactly as high as its content, so the page scrolls as one.
 void prepareText(QTextBrowser* view) {
@@ -75,27 +80,26 @@ void paintPlaceholder(QLabel* label, QSize size) {
 
 }  // namespace
 
-// The flow holds its receiver weakly; this one forwards to the screen while it lives.
+// The flow holds its receiver weakly, and the screen owns it: it dies with the screen.
 class DetailViewController::Receiver : public JoinProtocol {
  public:
   explicit Receiver(DetailViewController* screen) : screen_(screen) {}
-  void onParticipationCheckPossible() override {
-    if (screen_) screen_->onParticipationCheckPossible();
-  }
+  void onParticipationCheckPossible() override { screen_->onParticipationCheckPossible(); }
   void onAccumulationPossible(std::int64_t campid, const std::string& ovnkey) override {
-    if (screen_) screen_->onAccumulationPossible(campid, ovnkey);
+    screen_->onAccumulationPossible(campid, ovnkey);
   }
 
  private:
-  QPointer<DetailViewController> screen_;
+  DetailViewController* screen_;
 };
 
-DetailViewController::DetailViewController(QWidget* parent)
-    : ViewController(parent),
+DetailViewController::DetailViewController(Services services, QWidget* parent)
+    : ViewController(std::move(services), parent),
       ui_(std::make_unique<Ui::DetailViewController>()),
       receiver_(std::make_shared<Receiver>(this)),
-      imageLoader_(std::make_unique<ImageCacheLoader>()) {
+      imageLoader_(std::make_unique<ImageCacheLoader>(this->services().platform)) {
   ui_->setupUi(this);
+  ui_->rootLayout->addWidget(new CopyRightView(this->services(), this));
   setObjectName(QStringLiteral("DetailViewController"));
   style::forceLightAppearance(this);
   ui_->sv_detail->viewport()->setAutoFillBackground(false);
@@ -133,14 +137,18 @@ void DetailViewController::viewDidLoad() {
       emit below->navigationItemChanged();
     }
   }
-  finishObservation_ = NotificationCenter::shared().observe(kActionDetailFinish, [guard = QPointer(this)] {
-    QMetaObject::invokeMethod(
-        qApp,
-        [guard] {
+  // Posted on the main thread (the flow's alert), it acts at once; from elsewhere it
+  // hops there. The observation ends with the screen.
+  finishObservation_ =
+      services().notifications->observe(kActionDetailFinish, [this, queue = services().platform->mainQueue] {
+        if (!queue || queue->isMainThread()) {
+          finish();
+          return;
+        }
+        queue->post([guard = QPointer(this)] {
           if (guard) guard->finish();
-        },
-        Qt::AutoConnection);
-  });
+        });
+      });
   takeAlerts();
 
   ui_->iv_icon->hide();
@@ -193,68 +201,58 @@ void DetailViewController::takeAlerts() {
   if (!alertHost_) {
     if (auto* nav = navigationController()) alertHost_ = nav->alertHost();
   }
-  if (alertHost_) ApiJoin::shared().viewController = alertHost_;
+  if (alertHost_) services().join->viewController = alertHost_;
 }
 
 void DetailViewController::requestNotice() {
-  QPointer<DetailViewController> guard(this);
-  auto platform = Platform::current();
-  // The main queue only: holding the whole platform from a request it carries would
-  // keep its transport alive in a cycle.
-  ApiList(platform).getVelmontNotice([guard, queue = platform->mainQueue](Result<std::string> body) {
-    if (!body.ok() || !queue) return;
-    auto notice = decodeVelmontNotice(body.value());
-    if (!notice.ok()) {
+  const auto& platform = services().platform;
+  noticeRequest_ = fetch(
+      *platform, [&](auto done) { return ApiList(platform).getVelmontNotice(std::move(done)); },
+      decodeVelmontNotice, [this](Result<VelmontNotice> notice) { showNotice(notice); });
+}
+
+void DetailViewController::showNotice(const Result<VelmontNotice>& notice) {
+  if (!notice.ok()) {
+    // The transport has logged its own failures.
+    if (notice.error().kind == Error::Kind::decoding)
       Log::log(notice.error().description, Log::Level::error());
-      return;
-    }
-    if (notice.value().result != 200) {
-      const auto& r = notice.value().result;
-      Log::log("DetailViewController apiVelmontNotice Error :",
-               {r ? "Optional(" + std::to_string(*r) + ")" : std::string("nil")}, Log::Level::error());
-      return;
-    }
-    queue->post([guard, text = notice.value().text] {
-      if (!guard) return;
-      if (!text) {
-        Log::log("DetailViewController apiVelmontNotice: the notice has no text", Log::Level::error());
-      } else {
-        guard->ui_->v_join_desc->show();
-        setHtmlText(guard->ui_->l_join_desc, *text, style::kDescriptionGrey,
-                    style::pixelFont(12, QFont::Normal, guard->font()));
-      }
-      emit guard->noticeAnswered();
-    });
-  });
+    return;
+  }
+  if (notice.value().result != 200) {
+    Log::log("DetailViewController apiVelmontNotice Error :", {optionalText(notice.value().result)},
+             Log::Level::error());
+    return;
+  }
+  if (const auto& text = notice.value().text) {
+    ui_->v_join_desc->show();
+    setHtmlText(ui_->l_join_desc, *text, style::kDescriptionGrey,
+                style::pixelFont(12, QFont::Normal, font()));
+  } else {
+    Log::log("DetailViewController apiVelmontNotice: the notice has no text", Log::Level::error());
+  }
+  emit noticeAnswered();
 }
 
 void DetailViewController::requestView() {
-  QPointer<DetailViewController> guard(this);
-  auto platform = Platform::current();
-  const std::int64_t convflag = camp->convflag;
-  ApiList(platform).getView(
-      std::to_string(camp->campid), [guard, queue = platform->mainQueue, convflag](Result<std::string> body) {
-        if (!body.ok() || !queue) return;
-        auto view = decodeVelmontNotice(body.value());
-        if (!view.ok()) {
-          Log::log(view.error().description, Log::Level::error());
-          return;
-        }
-        if (view.value().result != 200) {
-          const auto& r = view.value().result;
-          Log::log("DetailViewController apiView Error :",
-                   {r ? "Optional(" + std::to_string(*r) + ")" : std::string("nil")}, Log::Level::error());
-        }
-        queue->post([guard, convflag] {
-          if (!guard) return;
-          // Only a campaign not yet converted joins from here; the flow's reports set the other states.
-          if (convflag == 0 && !guard->rewardAction_)
-            guard->setRewardAction([guard] {
-              if (guard) guard->clickJoin();
-            });
-          emit guard->viewAnswered();
-        });
-      });
+  const auto& platform = services().platform;
+  viewRequest_ = fetch(
+      *platform,
+      [&](auto done) { return ApiList(platform).getView(std::to_string(camp->campid), std::move(done)); },
+      decodeVelmontNotice, [this](Result<VelmontNotice> view) { showView(view); });
+}
+
+void DetailViewController::showView(const Result<VelmontNotice>& view) {
+  if (!view.ok()) {
+    if (view.error().kind == Error::Kind::decoding) Log::log(view.error().description, Log::Level::error());
+    return;
+  }
+  if (view.value().result != 200) {
+    Log::log("DetailViewController apiView Error :", {optionalText(view.value().result)},
+             Log::Level::error());
+  }
+  // Only a campaign not yet converted joins from here; the flow's reports set the other states.
+  if (camp->convflag == 0 && !rewardAction_) setRewardAction([this] { clickJoin(); });
+  emit viewAnswered();
 }
 
 void DetailViewController::setRewardAction(std::function<void()> action) {
@@ -262,11 +260,11 @@ void DetailViewController::setRewardAction(std::function<void()> action) {
 }
 
 void DetailViewController::clickJoin() {
-  if (camp) ApiJoin::shared().startJoin(*camp, receiver_);
+  if (camp) services().join->startJoin(*camp, receiver_);
 }
 
 void DetailViewController::clickParticipation() {
-  if (camp) ApiJoin::shared().flowParticipation(*camp);
+  if (camp) services().join->flowParticipation(*camp);
 }
 
 void DetailViewController::clickAccumulation() {
@@ -275,17 +273,15 @@ void DetailViewController::clickAccumulation() {
     Log::log("DetailViewController clickAccumulation: no reward key", Log::Level::error());
     return;
   }
-  ApiJoin::shared().apiReward(camp->campid, *ovnkey);
+  services().join->apiReward(camp->campid, *ovnkey);
 }
 
 void DetailViewController::onParticipationCheckPossible() {
   const QString title = qs(localized("ov_participation_check"));
   ui_->b_reward->setText(title);
   ui_->b_reward->setAccessibleName(title);
-  setRewardAction([guard = QPointer(this)] {
-    if (guard) guard->clickParticipation();
-  });
-  NotificationCenter::shared().post(kActionListChange);
+  setRewardAction([this] { clickParticipation(); });
+  services().notifications->post(kActionListChange);
 }
 
 void DetailViewController::onAccumulationPossible(std::int64_t /*campid*/, const std::string& key) {
@@ -293,9 +289,7 @@ void DetailViewController::onAccumulationPossible(std::int64_t /*campid*/, const
   const QString title = qs(localized("ov_accumulate"));
   ui_->b_reward->setText(title);
   ui_->b_reward->setAccessibleName(title);
-  setRewardAction([guard = QPointer(this)] {
-    if (guard) guard->clickAccumulation();
-  });
+  setRewardAction([this] { clickAccumulation(); });
 }
 
 void DetailViewController::finish() {
@@ -309,15 +303,14 @@ void DetailViewController::loadImage(const std::string& url, bool native) {
     Log::log("DetailViewController: no usable image address:", {url}, Log::Level::error());
     return;
   }
-  QPointer<DetailViewController> guard(this);
-  imageLoader_->obtainImageWithPath(url, [guard, native](ImagePtr image) {
-    if (!guard || !image) return;
-    const QImage* q = qt::QtImageCodec::qimage(*image);
+  // The loader belongs to the screen and drops its deliveries with it.
+  imageLoader_->obtainImageWithPath(url, [this, native](ImagePtr image) {
+    const QImage* q = image ? qt::QtImageCodec::qimage(*image) : nullptr;
     if (q == nullptr || q->isNull()) return;
     if (native) {
-      guard->showNativeImage(*q);
+      showNativeImage(*q);
     } else {
-      guard->ui_->iv_icon->setPixmap(QPixmap::fromImage(*q));
+      ui_->iv_icon->setPixmap(QPixmap::fromImage(*q));
     }
   });
 }

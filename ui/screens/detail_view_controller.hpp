@@ -8,6 +8,7 @@
 
 #include "core/api/records.hpp"
 #include "core/support/notification_center.hpp"
+#include "core/support/request_handle.hpp"
 #include "ui/sdk/view_controller.hpp"
 
 namespace Ui {
@@ -28,7 +29,7 @@ class DetailViewController : public ViewController {
   Q_OBJECT
 
  public:
-  explicit DetailViewController(QWidget* parent = nullptr);
+  explicit DetailViewController(Services services, QWidget* parent = nullptr);
   ~DetailViewController() override;
 
   std::optional<Camp> camp;
@@ -67,6 +68,8 @@ class DetailViewController : public ViewController {
   void updateNativeHeight();
   void requestNotice();
   void requestView();
+  void showNotice(const Result<VelmontNotice>& notice);
+  void showView(const Result<VelmontNotice>& view);
   void takeAlerts();
 
   std::unique_ptr<Ui::DetailViewController> ui_;
@@ -76,6 +79,8 @@ class DetailViewController : public ViewController {
   std::unique_ptr<ImageCacheLoader> imageLoader_;
   NotificationCenter::Observation finishObservation_;
   QImage nativeImage_;
+  RequestHandle noticeRequest_;
+  RequestHandle viewRequest_;
 };
 
 }  // namespace orvane::ui

@@ -1,16 +1,15 @@
 #include "ui/screens/orvane_view_controller.hpp"
 
 #include <QButtonGroup>
-#include <QCoreApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <utility>
 
 #include "core/api/api_list.hpp"
 #include "core/participation/api_join.hpp"
 #include "core/sdk/settings_keys.hpp"
-#include "core/support/platform/platform.hpp"
-#include "core/support/thread_pool.hpp"
+#include "core/support/fetch.hpp"
 #include "orvane/localized.hpp"
 #include "orvane/log.hpp"
 #include "orvane/orvane.hpp"
@@ -47,8 +46,8 @@ std::string withoutAll(std::string text, const std::string& needle) {
 
 }  // namespace
 
-OrvaneViewController::OrvaneViewController(QWidget* parent)
-    : ViewController(parent), ui_(std::make_unique<Ui::OrvaneViewController>()) {
+OrvaneViewController::OrvaneViewController(Services services, QWidget* parent)
+    : ViewController(std::move(services), parent), ui_(std::make_unique<Ui::OrvaneViewController>()) {
   ui_->setupUi(this);
   vCoins_ = ui_->v_coins_calue;
   lCoinsValue_ = ui_->l_coins_value;
@@ -76,25 +75,25 @@ OrvaneViewController::OrvaneViewController(QWidget* parent)
   bSort_->setText(QString::fromStdString(localized("ov_sort_init")));
   connect(bSort_, &QPushButton::clicked, this, [this] { clickSort(); });
 
-  tvCamp_->registerCell(CampTableViewCell::kReuseIdentifier, [] { return new CampTableViewCell; });
-  tvCamp_->registerCell(CampCPSTableViewCell::kReuseIdentifier, [] { return new CampCPSTableViewCell; });
+  // The cells get this screen's services.
+  tvCamp_->registerCell(CampTableViewCell::kReuseIdentifier,
+                        [services = this->services()] { return new CampTableViewCell(services); });
+  tvCamp_->registerCell(CampCPSTableViewCell::kReuseIdentifier,
+                        [services = this->services()] { return new CampCPSTableViewCell(services); });
   tvCamp_->setDataSource(this);
 }
 
-OrvaneViewController::~OrvaneViewController() {
-  *alive_ = false;
-  tvCamp_->setDataSource(nullptr);
-}
+OrvaneViewController::~OrvaneViewController() { tvCamp_->setDataSource(nullptr); }
 
 void OrvaneViewController::viewDidLoad() {
   Log::log("OrvaneViewController viewDidLoad", Log::Level::info());
-  const auto store = Platform::current()->store;
+  const auto& store = services().platform->store;
   if (const auto title = store->string(keys::kMainTitle); title && !title->empty()) {
     navigationItem().title = QString::fromStdString(*title);
     emit navigationItemChanged();
   }
   style::forceLightAppearance(this);
-  listChange_ = NotificationCenter::shared().observe(kActionListChange, [this] { refreshList(); });
+  listChange_ = services().notifications->observe(kActionListChange, [this] { refreshList(); });
   listType_ = store->integer(keys::kListType);
   apiReq();
   drawMainTab();
@@ -102,7 +101,7 @@ void OrvaneViewController::viewDidLoad() {
 
 void OrvaneViewController::viewDidAppear() {
   isAppear_ = true;
-  ApiJoin::shared().viewController = alertHost();
+  services().join->viewController = alertHost();
 }
 
 void OrvaneViewController::viewDidDisappear() { isAppear_ = false; }
@@ -118,65 +117,57 @@ void OrvaneViewController::back() {
 void OrvaneViewController::refreshList() { apiReq(); }
 
 void OrvaneViewController::apiReq() {
-  // The completion runs on the transport's thread (or at once when the request cannot
-  // be formed): decode there, then hop to the GUI thread if the screen still exists.
-  const std::weak_ptr<bool> alive = alive_;
-  QPointer<OrvaneViewController> self(this);
-  const auto platform = Platform::current();
-  const std::string newline = localized("ascii_newline");
-  // What the screen shows now: the answer is sorted for it on the transport's thread,
-  // so a long list does not stall the GUI thread.
+  // What the screen shows now: the answer is sorted for it off the GUI thread, so a
+  // long list does not stall it.
   Presorted basis;
   basis.segment = selectedSegment_;
   basis.sortTitle = bSort_->text().toStdString();
   basis.listType = listType_;
-  ApiList(platform).getReq(
-      [self, alive, newline, basis = std::move(basis)](Result<std::string> result) mutable {
-        auto onMain = [self, alive](auto work) {
-          auto* app = QCoreApplication::instance();
-          if (!app) return;
-          QMetaObject::invokeMethod(app, [self, alive, work = std::move(work)]() mutable {
-            if (!alive.lock() || !self) return;
-            work(*self);
-          });
-        };
-        if (!result.ok()) {
-          onMain([description = result.error().description](OrvaneViewController& screen) {
-            screen.alertError(description);
-          });
+  const auto& platform = services().platform;
+  listRequest_ = fetch(
+      *platform, [&](auto done) { return ApiList(platform).getReq(std::move(done)); },
+      [newline = localized("ascii_newline"), basis](std::string_view body) {
+        return prepareAnswer(body, newline, basis);
+      },
+      [this](Result<Prepared> prepared) {
+        if (!prepared.ok()) {
+          alertError(prepared.error().description);
           return;
         }
-        const std::string text = withoutAll(fromUtf8Lossy(result.value()), newline);
-        auto decoded = decodeReq(text);
-        if (!decoded.ok()) {
-          const std::string description = decoded.error().description;
-          Log::log("OrvaneViewController Decoding Error", Log::Level::error());
-          Log::log(description, Log::Level::error());
-          onMain([description](OrvaneViewController& screen) { screen.alertError(description); });
-          return;
-        }
-        Req req = std::move(decoded).value();
-        if (req.result != 200) {
-          Log::log("OrvaneViewController getReq Error : ",
-                   {req.result ? "Optional(" + std::to_string(*req.result) + ")" : std::string("nil")},
-                   Log::Level::error());
-        }
-        CampLists lists = classify(std::move(req));
-        const KindChoice choice = chooseKind(lists);
-        if (choice.selected) {
-          basis.kind =
-              choice.result == KindChoice::Result::bothKinds ? kindForTab(basis.segment) : *choice.selected;
-          basis.sorted = orvane::setSort(campListOf(lists, *basis.kind), houseListOf(lists, *basis.kind),
-                                         basis.listType, basis.sortTitle, SortTitles::localizedTitles());
-        }
-        onMain([lists = std::move(lists), basis = std::move(basis)](OrvaneViewController& screen) mutable {
-          screen.showResponse(std::move(lists), std::move(basis));
-        });
+        showResponse(std::move(prepared.value().lists), std::move(prepared.value().presorted));
       });
 }
 
+Result<OrvaneViewController::Prepared> OrvaneViewController::prepareAnswer(std::string_view body,
+                                                                           const std::string& newline,
+                                                                           Presorted basis) {
+  const std::string text = withoutAll(fromUtf8Lossy(std::string(body)), newline);
+  auto decoded = decodeReq(text);
+  if (!decoded.ok()) {
+    Log::log("OrvaneViewController Decoding Error", Log::Level::error());
+    Log::log(decoded.error().description, Log::Level::error());
+    return decoded.error();
+  }
+  Req req = std::move(decoded).value();
+  if (req.result != 200) {
+    Log::log("OrvaneViewController getReq Error : ",
+             {req.result ? "Optional(" + std::to_string(*req.result) + ")" : std::string("nil")},
+             Log::Level::error());
+  }
+  Prepared prepared{classify(std::move(req)), std::move(basis)};
+  const KindChoice choice = chooseKind(prepared.lists);
+  if (choice.selected) {
+    auto& presorted = prepared.presorted;
+    presorted.kind =
+        choice.result == KindChoice::Result::bothKinds ? kindForTab(presorted.segment) : *choice.selected;
+    presorted.sorted = orvane::setSort(campListOf(prepared.lists, *presorted.kind),
+                                       houseListOf(prepared.lists, *presorted.kind), presorted.listType,
+                                       presorted.sortTitle, SortTitles::localizedTitles());
+  }
+  return prepared;
+}
+
 void OrvaneViewController::showResponse(CampLists lists, Presorted presorted) {
-  // The previous lists go to a worker: freeing ten thousand campaigns takes milliseconds.
   retire(std::move(otherCampList_), std::move(cpsCampList_));
   otherCampList_ = std::make_shared<const std::vector<Camp>>(std::move(lists.otherCampList));
   cpsCampList_ = std::make_shared<const std::vector<Camp>>(std::move(lists.cpsCampList));
@@ -198,7 +189,7 @@ void OrvaneViewController::showResponse(CampLists lists, Presorted presorted) {
     presentAlert(std::move(alert));
     setSort();
     // The pop-up never covers the empty-list alert; the list-top band still updates.
-    if (Platform::current()->store->integer(keys::kBenefitsDisplayType) != 0) showReward();
+    if (services().platform->store->integer(keys::kBenefitsDisplayType) != 0) showReward();
     emit listUpdated();
     return;
   }
@@ -229,15 +220,14 @@ void OrvaneViewController::selectKind(CampKind kind) {
 }
 
 void OrvaneViewController::showReward() {
-  const auto store = Platform::current()->store;
-  if (store->integer(keys::kBenefitsDisplayType) != 0) {
+  if (services().platform->store->integer(keys::kBenefitsDisplayType) != 0) {
     lCoinsValue_->setText(rewardText_);
     vCoins_->show();
     return;
   }
   if (isAppear_ == false) return;
-  std::unique_ptr<ViewController> made(
-      Storyboard::named("OrvaneStoryboard")->instantiateViewController("CanReceiveBenefitsViewController"));
+  std::unique_ptr<ViewController> made(Storyboard::named("OrvaneStoryboard", services())
+                                           ->instantiateViewController("CanReceiveBenefitsViewController"));
   auto* popup = qobject_cast<CanReceiveBenefitsViewController*>(made.get());
   if (!popup) return;
   made.release();
@@ -261,9 +251,9 @@ void OrvaneViewController::showSorted(SortedCamps sorted) {
   retire(std::make_shared<const std::vector<Camp>>(std::move(sorted.selectedAllCampList)));
 }
 
-void OrvaneViewController::retire(SharedCamps first, SharedCamps second) {
+void OrvaneViewController::retire(SharedCamps first, SharedCamps second) const {
   // Only the last holder frees; a list still shown elsewhere stays.
-  ThreadPool::imageWorkers().post([first = std::move(first), second = std::move(second)]() mutable {
+  runOffMain(services().platform->executor, [first = std::move(first), second = std::move(second)]() mutable {
     first.reset();
     second.reset();
   });

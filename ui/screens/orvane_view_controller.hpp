@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include "core/screens/camp_ordering.hpp"
 #include "core/support/notification_center.hpp"
 #include "core/support/platform/alert_host.hpp"
+#include "core/support/request_handle.hpp"
 #include "ui/screens/camp_table_view_cell.hpp"
 #include "ui/sdk/view_controller.hpp"
 #include "ui/widgets/campaign_table_view.hpp"
@@ -29,12 +29,13 @@ namespace orvane::ui {
 class QtAlertHost;
 
 // The campaign list: the wall's first screen. Requests the list, shows it under the
-// kind tabs and the sort button, announces the collectable total, opens details.
+// kind tabs and the sort button, announces the collectable total, opens details. The
+// answer is decoded, classified and sorted on the platform's executor.
 class OrvaneViewController : public ViewController, public TableViewDataSource, public CampClickProtocol {
   Q_OBJECT
 
  public:
-  explicit OrvaneViewController(QWidget* parent = nullptr);
+  explicit OrvaneViewController(Services services, QWidget* parent = nullptr);
   ~OrvaneViewController() override;
 
   void back();
@@ -74,12 +75,19 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
     std::optional<CampKind> kind;
     std::optional<SortedCamps> sorted;
   };
+  // An answer as the executor prepared it.
+  struct Prepared {
+    CampLists lists;
+    Presorted presorted;
+  };
+  static Result<Prepared> prepareAnswer(std::string_view body, const std::string& newline, Presorted basis);
   using SharedCamps = std::shared_ptr<const std::vector<Camp>>;
 
   void showResponse(CampLists lists, Presorted presorted);
   void setSort();
   void showSorted(SortedCamps sorted);
-  static void retire(SharedCamps first, SharedCamps second = nullptr);
+  // Frees lists on the executor: ten thousand campaigns take milliseconds.
+  void retire(SharedCamps first, SharedCamps second = nullptr) const;
   void showReward();
   void drawMainTab();
   void selectKind(CampKind kind);
@@ -107,7 +115,7 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   QString rewardText_;
   NotificationCenter::Observation listChange_;
   std::shared_ptr<AlertHost> ownAlertHost_;  // when the screen is not in a navigation container
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  RequestHandle listRequest_;                // the latest list request; a newer one replaces it
 };
 
 }  // namespace orvane::ui

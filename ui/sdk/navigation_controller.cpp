@@ -9,7 +9,6 @@
 #include <QResizeEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <atomic>
 
 #include "orvane/localized.hpp"
 #include "ui/sdk/icons.hpp"
@@ -20,7 +19,6 @@ namespace orvane::ui {
 
 namespace {
 
-std::atomic<bool> gAnimationsEnabled{true};
 constexpr int kBarHeight = 44;
 constexpr int kHitArea = 44;
 constexpr int kSlideMs = 250;
@@ -130,8 +128,8 @@ struct NavigationController::Impl {
   bool appeared = false;
 };
 
-NavigationController::NavigationController(ViewController* root, QWidget* parent)
-    : ViewController(parent), impl_(std::make_unique<Impl>()) {
+NavigationController::NavigationController(ViewController* root, Services services, QWidget* parent)
+    : ViewController(std::move(services), parent), impl_(std::make_unique<Impl>()) {
   setObjectName(QStringLiteral("orvane_navigation"));
   style::forceLightAppearance(this);
   auto* layout = new QVBoxLayout(this);
@@ -144,7 +142,7 @@ NavigationController::NavigationController(ViewController* root, QWidget* parent
   layout->addWidget(impl_->content, 1);
   connect(impl_->bar->back, &QToolButton::clicked, this, [this] { popViewController(true); });
   connect(impl_->bar->close, &QToolButton::clicked, this, &NavigationController::closeRequested);
-  impl_->alertHost = std::make_shared<QtAlertHost>(this);
+  impl_->alertHost = std::make_shared<QtAlertHost>(this, this->services().animations);
   if (root != nullptr) {
     adopt(root);
     impl_->stack.emplace_back(root);
@@ -163,9 +161,6 @@ NavigationController::~NavigationController() {
   impl_->finishRunning = nullptr;
   impl_->alertHost.reset();
 }
-
-void NavigationController::setAnimationsEnabled(bool enabled) { gAnimationsEnabled = enabled; }
-bool NavigationController::animationsEnabled() { return gAnimationsEnabled; }
 
 std::shared_ptr<QtAlertHost> NavigationController::alertHost() const { return impl_->alertHost; }
 
@@ -260,7 +255,7 @@ void NavigationController::transition(ViewController* from, ViewController* to, 
       vc->deleteLater();
     }
   };
-  if (!animated || !gAnimationsEnabled || !fromPtr || !toPtr || !isVisible()) {
+  if (!animated || !services().animations || !fromPtr || !toPtr || !isVisible()) {
     finish();
     return;
   }

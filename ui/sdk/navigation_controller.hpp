@@ -13,13 +13,14 @@ class QtAlertHost;
 
 // The wall's navigation container: a bar (title of the top screen, a back control
 // with the previous screen's back title, close, and extra actions) over a stack of
-// screens. Pushes and pops slide in 250 ms; with animations off (tests) they are
-// instant. Owns the screens on its stack. GUI thread only.
+// screens. Pushes and pops slide in 250 ms; with the services' animations off (tests)
+// they are instant, and so are the sheets of its alert host. Owns the screens on its
+// stack. GUI thread only.
 class NavigationController : public ViewController {
   Q_OBJECT
 
  public:
-  explicit NavigationController(ViewController* root, QWidget* parent = nullptr);
+  explicit NavigationController(ViewController* root, Services services = {}, QWidget* parent = nullptr);
   ~NavigationController() override;
 
   void pushViewController(ViewController* controller, bool animated);
@@ -30,10 +31,6 @@ class NavigationController : public ViewController {
   ViewController* topViewController() const;
   ViewController* rootViewController() const;
   std::vector<ViewController*> viewControllers() const;
-
-  // Process-wide switch: tests turn animations off.
-  static void setAnimationsEnabled(bool enabled);
-  static bool animationsEnabled();
 
   // Alerts of the wall's screens are drawn over this container.
   std::shared_ptr<QtAlertHost> alertHost() const;

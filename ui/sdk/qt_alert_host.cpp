@@ -12,7 +12,6 @@
 
 #include "orvane/log.hpp"
 #include "ui/sdk/icons.hpp"
-#include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/style.hpp"
 
 namespace orvane::ui {
@@ -117,6 +116,7 @@ QLabel* label(QWidget* parent, const std::string& text, int px, QFont::Weight we
 
 struct QtAlertHost::Impl : std::enable_shared_from_this<Impl> {
   QPointer<QWidget> window;
+  bool animated = true;
   std::deque<Alert> queue;
   QPointer<Overlay> overlay;
   std::shared_ptr<bool> pressed;  // the alert on screen was answered
@@ -145,7 +145,10 @@ int QtAlertHost::Impl::defaultIndex() const {
   return -1;
 }
 
-QtAlertHost::QtAlertHost(QWidget* window) : impl_(std::make_shared<Impl>()) { impl_->window = window; }
+QtAlertHost::QtAlertHost(QWidget* window, bool animated) : impl_(std::make_shared<Impl>()) {
+  impl_->window = window;
+  impl_->animated = animated;
+}
 
 QtAlertHost::~QtAlertHost() {
   impl_->queue.clear();
@@ -332,7 +335,7 @@ void QtAlertHost::Impl::buildSheet(Overlay* o) {
   };
   o->relayout = place;
   place();
-  if (NavigationController::animationsEnabled()) {
+  if (animated) {
     auto* a = new QPropertyAnimation(sheet, "pos", sheet);
     a->setDuration(250);
     a->setEasingCurve(QEasingCurve::OutCubic);

@@ -17,7 +17,8 @@ namespace orvane::ui {
 class QtAlertHost : public AlertHost {
  public:
   // Alerts are drawn over `window`; when the window goes away pending alerts are dropped.
-  explicit QtAlertHost(QWidget* window);
+  // Action sheets slide up when `animated`.
+  explicit QtAlertHost(QWidget* window, bool animated = true);
   ~QtAlertHost() override;
 
   void present(Alert alert) override;

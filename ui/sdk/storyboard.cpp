@@ -23,20 +23,28 @@ std::unique_ptr<Storyboard> Storyboard::named(const QString& name) {
     reportMissing(name);
     return nullptr;
   }
-  return std::unique_ptr<Storyboard>(new Storyboard());
+  return named(name, Services::shared());
+}
+
+std::unique_ptr<Storyboard> Storyboard::named(const QString& name, Services services) {
+  if (name != QLatin1String(kStoryboardName)) {
+    reportMissing(name);
+    return nullptr;
+  }
+  return std::unique_ptr<Storyboard>(new Storyboard(std::move(services)));
 }
 
 ViewController* Storyboard::instantiateInitialViewController() const {
   auto* root = instantiateViewController(QStringLiteral("OrvaneViewController"));
   if (root == nullptr) return nullptr;
-  return new NavigationController(root);
+  return new NavigationController(root, services_);
 }
 
 ViewController* Storyboard::instantiateViewController(const QString& identifier) const {
-  if (identifier == QLatin1String("OrvaneViewController")) return new OrvaneViewController();
-  if (identifier == QLatin1String("DetailViewController")) return new DetailViewController();
+  if (identifier == QLatin1String("OrvaneViewController")) return new OrvaneViewController(services_);
+  if (identifier == QLatin1String("DetailViewController")) return new DetailViewController(services_);
   if (identifier == QLatin1String("CanReceiveBenefitsViewController"))
-    return new CanReceiveBenefitsViewController();
+    return new CanReceiveBenefitsViewController(services_);
   reportMissing(identifier);
   return nullptr;
 }

@@ -8,6 +8,9 @@ namespace orvane::ui {
 
 ViewController::ViewController(QWidget* parent) : QWidget(parent) {}
 
+ViewController::ViewController(Services services, QWidget* parent)
+    : QWidget(parent), services_(std::move(services)) {}
+
 ViewController::~ViewController() = default;
 
 void ViewController::loadViewIfNeeded() {
@@ -23,7 +26,12 @@ bool ViewController::performSegue(const QString& identifier, const QVariant& sen
              Log::Level::error());
     return false;
   }
-  auto storyboard = Storyboard::named(QStringLiteral("OrvaneStoryboard"));
+  if (!services_.platform) {
+    Log::log("performSegue from a screen made without services:", {identifier.toStdString()},
+             Log::Level::error());
+    return false;
+  }
+  auto storyboard = Storyboard::named(QStringLiteral("OrvaneStoryboard"), services_);
   ViewController* destination = storyboard ? storyboard->instantiateViewController(identifier) : nullptr;
   if (destination == nullptr) return false;
   prepare(identifier, destination, sender);

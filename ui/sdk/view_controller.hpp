@@ -4,6 +4,8 @@
 #include <QVariant>
 #include <QWidget>
 
+#include "ui/sdk/services.hpp"
+
 namespace orvane::ui {
 
 class NavigationController;
@@ -16,13 +18,19 @@ struct NavigationItem {
 };
 
 // A screen of the wall: a widget with the phone-style lifecycle the screens rely on.
-// The navigation container calls the lifecycle hooks; GUI thread only.
+// The navigation container calls the lifecycle hooks; GUI thread only. A screen that
+// uses services (the platform, the flow, ...) is made with them (ui/sdk/services.hpp).
 class ViewController : public QWidget {
   Q_OBJECT
 
  public:
+  // A screen that uses no service (a container, a test's screen).
   explicit ViewController(QWidget* parent = nullptr);
+  explicit ViewController(Services services, QWidget* parent = nullptr);
   ~ViewController() override;
+
+  // What the screen was made with; empty (no platform) for a screen made without.
+  const Services& services() const { return services_; }
 
   NavigationItem& navigationItem() { return navigationItem_; }
   const NavigationItem& navigationItem() const { return navigationItem_; }
@@ -34,8 +42,9 @@ class ViewController : public QWidget {
   bool isViewLoaded() const { return loaded_; }
 
   // Performs a transition of the storyboard ("DetailViewController"): the storyboard
-  // makes the destination, `prepare` hands it what it needs, then it is pushed.
-  // False (and a log line) when the transition or its screen cannot be made.
+  // makes the destination with this screen's services, `prepare` hands it what it
+  // needs, then it is pushed. False (and a log line) when the transition or its screen
+  // cannot be made, or this screen has no services.
   bool performSegue(const QString& identifier, const QVariant& sender);
 
  protected:
@@ -54,6 +63,7 @@ class ViewController : public QWidget {
 
  private:
   friend class NavigationController;
+  Services services_;
   NavigationItem navigationItem_;
   NavigationController* navigationController_ = nullptr;
   bool loaded_ = false;

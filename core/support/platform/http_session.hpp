@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/support/request_handle.hpp"
 #include "core/support/result.hpp"
 
 namespace orvane {
@@ -25,14 +26,18 @@ struct HttpResponse {
   bool hasBody = false;  // false when the answer carried no body at all
 };
 
-// Performs HTTP requests. `send` returns at once; the completion runs exactly once,
-// on the session's own worker thread (never the main thread): with the response
-// whatever its status, or with an error (network, timeout, cancelled at shutdown).
+// Performs HTTP requests. `send` returns at once with the request's handle; the
+// completion runs once, on the session's own worker thread (never the main thread):
+// with the response whatever its status, or with an error (network, timeout, cancelled
+// at shutdown). Dropping the handle cancels the transfer: once that returns, the
+// completion has run or never will (see RequestHandle). A completion therefore only
+// hands the bytes on (to the executor, to the main queue) and never waits.
 // Destroying the session cancels what is in flight and completes it as cancelled.
 class HttpSession {
  public:
+  using Completion = std::function<void(Result<HttpResponse>)>;
   virtual ~HttpSession() = default;
-  virtual void send(HttpRequest request, std::function<void(Result<HttpResponse>)> completion) = 0;
+  virtual RequestHandle send(HttpRequest request, Completion completion) = 0;
 };
 
 }  // namespace orvane

@@ -5,6 +5,7 @@
 #include "core/support/platform/advertising_id.hpp"
 #include "core/support/platform/clock.hpp"
 #include "core/support/platform/device_info.hpp"
+#include "core/support/platform/executor.hpp"
 #include "core/support/platform/http_session.hpp"
 #include "core/support/platform/image_codec.hpp"
 #include "core/support/platform/key_value_store.hpp"
@@ -20,6 +21,8 @@ namespace orvane {
 struct Platform {
   std::shared_ptr<KeyValueStore> store;
   std::shared_ptr<MainQueue> mainQueue;
+  // Decoding, sorting and image work; the transport's worker only moves bytes.
+  std::shared_ptr<Executor> executor;
   std::shared_ptr<HttpSession> http;
   std::shared_ptr<UrlOpener> urlOpener;
   std::shared_ptr<AdvertisingId> advertisingId;
