@@ -25,12 +25,13 @@ const std::string kZero = "00000000-0000-0000-0000-000000000000";
 // Keeps the URL of every request instead of sending it.
 class RecordingSession : public HttpSession {
  public:
-  void send(HttpRequest request, std::function<void(Result<HttpResponse>)> completion) override {
+  RequestHandle send(HttpRequest request, Completion completion) override {
     {
       std::lock_guard lock(mutex_);
       urls_.push_back(request.url);
     }
     completion(Error::make(Error::Kind::cancelled, "recorded, not sent"));
+    return RequestHandle::completed();
   }
   std::string lastUrl() const {
     std::lock_guard lock(mutex_);
@@ -89,7 +90,7 @@ class AdvertisingIdConsentTest : public ::testing::Test {
 
   // The `adid` of a campaign-list request built now.
   std::string adidSent() {
-    ApiList(platform_).getReq([](Result<std::string>) {});
+    const RequestHandle request = ApiList(platform_).getReq([](Result<std::string>) {});
     const auto url = http_->lastUrl();
     const auto at = url.find("&adid=");
     if (at == std::string::npos) return "<no adid>";
