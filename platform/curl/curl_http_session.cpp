@@ -28,7 +28,7 @@ namespace {
 
 using Completion = std::function<void(Result<HttpResponse>)>;
 
-constexpr std::size_t kOwnConnectionBytes = 64 * 1024;
+constexpr std::size_t kOwnConnectionBytes = std::size_t{64} * 1024;
 
 CURLcode globalInit() {
   static std::once_flag once;
@@ -442,7 +442,9 @@ class CurlHttpSession::Worker {
       }
       hasExpect = hasExpect || iequals(name, "Expect");
       // "Name;" is curl's way of sending a header with an empty value.
-      const std::string line = value.empty() ? name + ";" : name + ": " + value;
+      std::string line = name;
+      line += value.empty() ? ";" : ": ";
+      line += value;
       curl_slist* next = curl_slist_append(t.headerList, line.c_str());
       if (!next) return Error::make(Error::Kind::network, "Out of memory building the request headers");
       t.headerList = next;
@@ -623,7 +625,7 @@ class CurlHttpSession::Worker {
 CurlHttpSession::CurlHttpSession() : CurlHttpSession(Options{}) {}
 
 CurlHttpSession::CurlHttpSession(Options options)
-    : options_(options), worker_(std::make_shared<Worker>(options_)) {
+    : options_(std::move(options)), worker_(std::make_shared<Worker>(options_)) {
   thread_ = std::thread([worker = worker_] { worker->run(); });
 }
 
@@ -678,7 +680,7 @@ SessionRegistry& sessionRegistry() {
 }  // namespace
 
 std::shared_ptr<HttpSession> makeCurlHttpSession(CurlHttpSession::Options options) {
-  auto session = std::make_shared<CurlHttpSession>(options);
+  auto session = std::make_shared<CurlHttpSession>(std::move(options));
   auto& registry = sessionRegistry();
   std::lock_guard lock(registry.mutex);
   std::erase_if(registry.sessions, [](const auto& weak) { return weak.expired(); });
