@@ -143,6 +143,7 @@ struct Transfer {
   // The connection of a large upload (see configure).
   std::vector<curl_socket_t> candidateSockets;
   curl_socket_t socket = CURL_SOCKET_BAD;
+  int localPort = -1;
 
   Transfer() = default;
   Transfer(const Transfer&) = delete;
@@ -257,6 +258,7 @@ int onConnected(void* user, char*, char*, int remotePort, int localPort) {
         ::getpeername(socket, reinterpret_cast<sockaddr*>(&remote), &remoteSize) == 0 &&
         portOf(local) == localPort && portOf(remote) == remotePort) {
       t->socket = socket;
+      t->localPort = localPort;
     }
   }
   return CURL_PREREQFUNC_OK;
@@ -265,9 +267,16 @@ int onConnected(void* user, char*, char*, int remotePort, int localPort) {
 // Bytes handed to the kernel but not yet sent and acknowledged. A socket buffer of
 // megabytes would otherwise swallow a slow upload at once and hide its progress while it drains.
 curl_off_t unsentBytes(const Transfer& t) {
+  if (t.socket == CURL_SOCKET_BAD) return 0;
+  // Still the same connection: a closed descriptor may have been reused by now.
+  sockaddr_storage local{};
+  socklen_t size = sizeof local;
+  if (::getsockname(t.socket, reinterpret_cast<sockaddr*>(&local), &size) != 0 ||
+      portOf(local) != t.localPort) {
+    return 0;
+  }
   int queued = 0;
-  if (t.socket == CURL_SOCKET_BAD || ::ioctl(t.socket, TIOCOUTQ, &queued) != 0) return 0;
-  return queued;
+  return ::ioctl(t.socket, TIOCOUTQ, &queued) == 0 ? queued : 0;
 }
 
 // Called by curl about once a second even when nothing moves; header bytes count too, so
