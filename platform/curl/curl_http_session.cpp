@@ -1,10 +1,14 @@
 #include "platform/curl/curl_http_session.hpp"
 
 #include <curl/curl.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -24,6 +28,8 @@ namespace orvane {
 namespace {
 
 using Completion = std::function<void(Result<HttpResponse>)>;
+
+constexpr std::size_t kOwnConnectionBytes = std::size_t{64} * 1024;
 
 CURLcode globalInit() {
   static std::once_flag once;
@@ -62,6 +68,53 @@ bool validHeaderValue(std::string_view value) {
   return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
+std::string lowered(std::string_view s) {
+  std::string out(s);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+// The scheme of an absolute URL reference, lower-cased; empty for a relative one.
+std::string schemeOf(std::string_view url) {
+  const auto colon = url.find(':');
+  if (colon == std::string_view::npos || colon == 0) return {};
+  if (!std::isalpha(static_cast<unsigned char>(url.front()))) return {};
+  const bool valid = std::all_of(url.begin(), url.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+  });
+  return valid ? lowered(url.substr(0, colon)) : std::string{};
+}
+
+// A URL in an error message: printable, short, and without its query, which carries the
+// user's identity.
+std::string quoted(std::string_view text) {
+  text = text.substr(0, text.find('?'));
+  std::string out = "\"";
+  for (char c : text.substr(0, 200)) {
+    const auto u = static_cast<unsigned char>(c);
+    out += u < 0x20 || u == 0x7f ? '?' : c;
+  }
+  if (text.size() > 200) out += "...";
+  return out + "\"";
+}
+
+// Why a redirect from `current` to `location` must not be followed, or nothing. Only
+// http and https are followed, and never from https down to http, which would carry the
+// request's identity in clear text.
+std::optional<std::string> redirectRefusal(std::string_view current, std::string_view location) {
+  const std::string target = schemeOf(location);
+  if (target.empty()) return std::nullopt;  // relative: keeps the current scheme
+  if (target != "http" && target != "https") {
+    return "Refused a redirect to " + quoted(location) + ": only http and https are followed";
+  }
+  if (target == "http" && schemeOf(current) == "https") {
+    return "Refused a redirect from " + quoted(current) + " to " + quoted(location) +
+           ": a redirect never lowers https to http";
+  }
+  return std::nullopt;
+}
+
 struct Pending {
   HttpRequest request;
   Completion completion;
@@ -78,6 +131,22 @@ struct Transfer {
   std::size_t limit = 0;
   bool tooLarge = false;
   char errorBuffer[CURL_ERROR_SIZE] = {};
+
+  // Redirect policy: the response whose headers are arriving.
+  int hopStatus = 0;
+  std::optional<std::string> hopLocation;
+  std::string refusedRedirect;  // why a redirect was refused, if one was
+
+  // Idle limit: bytes moved so far, and when that count last changed.
+  std::chrono::milliseconds idleLimit{0};
+  curl_off_t headerBytes = 0;
+  curl_off_t moved = -1;
+  std::chrono::steady_clock::time_point lastMove;
+  bool idle = false;
+  // The connection of a large upload (see configure).
+  std::vector<curl_socket_t> candidateSockets;
+  curl_socket_t socket = CURL_SOCKET_BAD;
+  int localPort = -1;
 
   Transfer() = default;
   Transfer(const Transfer&) = delete;
@@ -105,9 +174,22 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
+// Parses "HTTP/1.1 302 Found"; 0 when there is no status.
+int statusOf(std::string_view line) {
+  const auto space = line.find(' ');
+  if (space == std::string_view::npos) return 0;
+  int status = 0;
+  for (std::size_t i = space + 1; i < line.size() && i < space + 4; ++i) {
+    if (line[i] < '0' || line[i] > '9') return 0;
+    status = status * 10 + (line[i] - '0');
+  }
+  return status;
+}
+
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
   const size_t n = size * count;
+  t->headerBytes += static_cast<curl_off_t>(n);
   try {
     std::string_view line(data, n);
     auto& headers = t->response.headers;
@@ -115,9 +197,25 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     // only the last one's headers are kept.
     if (line.starts_with("HTTP/")) {
       headers.clear();
+      t->hopStatus = statusOf(line);
+      t->hopLocation.reset();
       return n;
     }
-    if (trim(line).empty()) return n;
+    if (trim(line).empty()) {
+      // The end of a response's headers: curl would now follow its Location. Refusing
+      // here aborts the transfer before anything reaches the new address.
+      if (t->hopStatus >= 300 && t->hopStatus < 400 && t->hopLocation) {
+        char* current = nullptr;
+        curl_easy_getinfo(t->easy, CURLINFO_EFFECTIVE_URL, &current);
+        if (auto refusal = redirectRefusal(current ? current : "", *t->hopLocation)) {
+          t->refusedRedirect = std::move(*refusal);
+          return 0;
+        }
+      }
+      t->hopStatus = 0;
+      t->hopLocation.reset();
+      return n;
+    }
     if (line.front() == ' ' || line.front() == '\t') {  // obsolete line folding
       if (!headers.empty()) {
         headers.back().second += ' ';
@@ -128,10 +226,76 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     const auto colon = line.find(':');
     if (colon == std::string_view::npos) return n;
     headers.emplace_back(std::string(trim(line.substr(0, colon))), std::string(trim(line.substr(colon + 1))));
+    // curl follows the first Location of a response.
+    if (!t->hopLocation && iequals(headers.back().first, "Location")) t->hopLocation = headers.back().second;
   } catch (...) {
     return 0;
   }
   return n;
+}
+
+int onSocket(void* user, curl_socket_t socket, curlsocktype purpose) {
+  auto* t = static_cast<Transfer*>(user);
+  try {
+    if (purpose == CURLSOCKTYPE_IPCXN) t->candidateSockets.push_back(socket);
+  } catch (...) {
+    return CURL_SOCKOPT_ERROR;
+  }
+  return CURL_SOCKOPT_OK;
+}
+
+int portOf(const sockaddr_storage& address) {
+  if (address.ss_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
+  if (address.ss_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+  return -1;
+}
+
+// Once connected: which of the sockets curl opened (it may race several addresses) is the
+// transfer's own.
+int onConnected(void* user, char*, char*, int remotePort, int localPort) {
+  auto* t = static_cast<Transfer*>(user);
+  for (curl_socket_t socket : t->candidateSockets) {
+    sockaddr_storage local{}, remote{};
+    socklen_t localSize = sizeof local, remoteSize = sizeof remote;
+    if (::getsockname(socket, reinterpret_cast<sockaddr*>(&local), &localSize) == 0 &&
+        ::getpeername(socket, reinterpret_cast<sockaddr*>(&remote), &remoteSize) == 0 &&
+        portOf(local) == localPort && portOf(remote) == remotePort) {
+      t->socket = socket;
+      t->localPort = localPort;
+    }
+  }
+  return CURL_PREREQFUNC_OK;
+}
+
+// Bytes handed to the kernel but not yet sent and acknowledged. A socket buffer of
+// megabytes would otherwise swallow a slow upload at once and hide its progress while it drains.
+curl_off_t unsentBytes(const Transfer& t) {
+  if (t.socket == CURL_SOCKET_BAD) return 0;
+  // Still the same connection: a closed descriptor may have been reused by now.
+  sockaddr_storage local{};
+  socklen_t size = sizeof local;
+  if (::getsockname(t.socket, reinterpret_cast<sockaddr*>(&local), &size) != 0 ||
+      portOf(local) != t.localPort) {
+    return 0;
+  }
+  int queued = 0;
+  return ::ioctl(t.socket, TIOCOUTQ, &queued) == 0 ? queued : 0;
+}
+
+// Called by curl about once a second even when nothing moves; header bytes count too, so
+// a server that answers slowly but steadily is not idle.
+int onProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+  auto* t = static_cast<Transfer*>(user);
+  const auto now = std::chrono::steady_clock::now();
+  const curl_off_t moved = downloaded + uploaded - unsentBytes(*t) + t->headerBytes;
+  if (moved != t->moved) {
+    t->moved = moved;
+    t->lastMove = now;
+    return 0;
+  }
+  if (now - t->lastMove < t->idleLimit) return 0;
+  t->idle = true;
+  return 1;
 }
 
 std::string describe(CURLcode code, const char* errorBuffer) {
@@ -316,7 +480,9 @@ class CurlHttpSession::Worker {
       }
       hasExpect = hasExpect || iequals(name, "Expect");
       // "Name;" is curl's way of sending a header with an empty value.
-      const std::string line = value.empty() ? name + ";" : name + ": " + value;
+      std::string line = name;
+      line += value.empty() ? ";" : ": ";
+      line += value;
       curl_slist* next = curl_slist_append(t.headerList, line.c_str());
       if (!next) return Error::make(Error::Kind::network, "Out of memory building the request headers");
       t.headerList = next;
@@ -332,9 +498,15 @@ class CurlHttpSession::Worker {
     if (!t.easy) return Error::make(Error::Kind::network, "Could not create an HTTP transfer");
     t.limit = options_.maxResponseBytes;
 
-    const long timeoutMs = std::max<long>(1, static_cast<long>(request.timeout.count()));
+    const long idleMs = std::max<long>(1, static_cast<long>(request.timeout.count()));
+    const long totalMs = std::max<long>(1, static_cast<long>(request.totalTimeout.count()));
     const long connectMs =
-        std::min(timeoutMs, std::max<long>(1, static_cast<long>(options_.connectTimeout.count())));
+        std::min({idleMs, totalMs, std::max<long>(1, static_cast<long>(options_.connectTimeout.count()))});
+    t.idleLimit = std::chrono::milliseconds(idleMs);
+    t.lastMove = std::chrono::steady_clock::now();
+    // Once the first hop is https, every later one must be too; the header check below
+    // says why, this is the backstop.
+    const bool secure = schemeOf(request.url) == "https";
 
     CURLcode rc = CURLE_OK;
     const auto set = [&](CURLoption option, auto value) {
@@ -342,7 +514,7 @@ class CurlHttpSession::Worker {
     };
     set(CURLOPT_URL, request.url.c_str());
     set(CURLOPT_PROTOCOLS_STR, "http,https");
-    set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_ERRORBUFFER, t.errorBuffer);
     set(CURLOPT_WRITEFUNCTION, &onBody);
@@ -352,12 +524,26 @@ class CurlHttpSession::Worker {
     set(CURLOPT_ACCEPT_ENCODING, "");
     set(CURLOPT_FOLLOWLOCATION, 1L);
     set(CURLOPT_MAXREDIRS, options_.maxRedirects);
-    set(CURLOPT_TIMEOUT_MS, timeoutMs);
+    set(CURLOPT_XFERINFOFUNCTION, &onProgress);
+    set(CURLOPT_XFERINFODATA, static_cast<void*>(&t));
+    set(CURLOPT_NOPROGRESS, 0L);
+    set(CURLOPT_TIMEOUT_MS, totalMs);
     set(CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+    if (!options_.caFile.empty()) set(CURLOPT_CAINFO, options_.caFile.c_str());
     set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options_.maxResponseBytes));
     set(CURLOPT_HTTPHEADER, t.headerList);
 
     const bool withBody = method == "POST" || !request.body.empty();
+    if (withBody && request.body.size() > kOwnConnectionBytes) {
+      // A large upload gets a connection of its own, so that its socket is known and the
+      // idle limit can count what the kernel still holds as not yet moved.
+      set(CURLOPT_FRESH_CONNECT, 1L);
+      set(CURLOPT_FORBID_REUSE, 1L);
+      set(CURLOPT_SOCKOPTFUNCTION, &onSocket);
+      set(CURLOPT_SOCKOPTDATA, static_cast<void*>(&t));
+      set(CURLOPT_PREREQFUNCTION, &onConnected);
+      set(CURLOPT_PREREQDATA, static_cast<void*>(&t));
+    }
     if (withBody) {
       // The body lives in the transfer as long as curl reads it; NUL bytes are fine.
       set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
@@ -393,6 +579,30 @@ class CurlHttpSession::Worker {
   }
 
   Result<HttpResponse> outcome(Transfer& t, CURLcode code) const {
+    if (!t.refusedRedirect.empty()) {
+      Log::log("CurlHttpSession", {t.refusedRedirect}, Log::Level::error());
+      return Error::make(Error::Kind::network, t.refusedRedirect,
+                         static_cast<int>(CURLE_UNSUPPORTED_PROTOCOL));
+    }
+    if (t.idle) {
+      std::string text = "No data moved for " + std::to_string(t.idleLimit.count()) +
+                         " ms: the request's idle limit ran out (" + quoted(t.pending.request.url) + ")";
+      Log::log("CurlHttpSession", {text}, Log::Level::error());
+      return Error::make(Error::Kind::timeout, std::move(text), static_cast<int>(CURLE_OPERATION_TIMEDOUT));
+    }
+    if (code == CURLE_OPERATION_TIMEDOUT) {
+      curl_off_t elapsedUs = 0;
+      curl_easy_getinfo(t.easy, CURLINFO_TOTAL_TIME_T, &elapsedUs);
+      // curl's clock and ours differ a little; the connect limit is never that close to the cap.
+      const auto cap = std::chrono::duration_cast<std::chrono::microseconds>(t.pending.request.totalTimeout);
+      if (elapsedUs + 100'000 >= cap.count()) {
+        std::string text = "The request exceeded its overall limit of " +
+                           std::to_string(t.pending.request.totalTimeout.count()) + " ms (" +
+                           describe(code, t.errorBuffer) + ")";
+        Log::log("CurlHttpSession", {text}, Log::Level::error());
+        return Error::make(Error::Kind::timeout, std::move(text), static_cast<int>(code));
+      }
+    }
     if (code == CURLE_OK) {
       long status = 0;
       curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
@@ -455,7 +665,7 @@ class CurlHttpSession::Worker {
 CurlHttpSession::CurlHttpSession() : CurlHttpSession(Options{}) {}
 
 CurlHttpSession::CurlHttpSession(Options options)
-    : options_(options), worker_(std::make_shared<Worker>(options_)) {
+    : options_(std::move(options)), worker_(std::make_shared<Worker>(options_)) {
   thread_ = std::thread([worker = worker_] { worker->run(); });
 }
 
@@ -520,7 +730,7 @@ SessionRegistry& sessionRegistry() {
 }  // namespace
 
 std::shared_ptr<HttpSession> makeCurlHttpSession(CurlHttpSession::Options options) {
-  auto session = std::make_shared<CurlHttpSession>(options);
+  auto session = std::make_shared<CurlHttpSession>(std::move(options));
   auto& registry = sessionRegistry();
   std::lock_guard lock(registry.mutex);
   std::erase_if(registry.sessions, [](const auto& weak) { return weak.expired(); });

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "core/support/platform/http_session.hpp"
@@ -13,7 +14,8 @@ namespace orvane {
 
 // HttpSession over libcurl: one worker thread drives a multi handle, so connections,
 // TLS sessions and DNS answers are shared by every request of the session. TLS is
-// always verified; the proxy environment variables are honoured.
+// always verified; the proxy environment variables are honoured. A request's `timeout`
+// is an idle limit, checked about once a second; `totalTimeout` caps the whole exchange.
 class CurlHttpSession : public HttpSession {
  public:
   struct Options {
@@ -26,6 +28,9 @@ class CurlHttpSession : public HttpSession {
     long maxConnectionsPerHost = 6;
     // How long the destructor waits for the worker to finish the cancelled completions.
     std::chrono::milliseconds shutdownTimeout{5'000};
+    // A PEM file of trust anchors used instead of the system's (a private CA, or a test's
+    // throwaway one); empty = the system store. Verification stays on either way.
+    std::string caFile;
   };
 
   CurlHttpSession();

@@ -16,7 +16,11 @@ struct HttpRequest {
   std::string method = "GET";
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;  // sent only when not empty or when the method is POST
+  // Idle limit: the request fails once no byte has moved in either direction for this
+  // long, so a slow upload or download that keeps moving is never cut by it.
   std::chrono::milliseconds timeout{60'000};
+  // Overall cap on the whole exchange, however steadily it moves.
+  std::chrono::milliseconds totalTimeout{600'000};
 };
 
 struct HttpResponse {
@@ -32,6 +36,8 @@ struct HttpResponse {
 // at shutdown). Dropping the handle cancels the transfer: once that returns, the
 // completion has run or never will (see RequestHandle). A completion therefore only
 // hands the bytes on (to the executor, to the main queue) and never waits.
+// Redirects are followed only to http and https, and never from https to http: such a
+// redirect fails the request before anything is sent to the new address.
 // Destroying the session cancels what is in flight and completes it as cancelled.
 class HttpSession {
  public:
