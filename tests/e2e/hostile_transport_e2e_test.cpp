@@ -59,7 +59,8 @@ class HostileTransport : public ::testing::Test {
     ApiList api(platform_, options);
     std::promise<Result<std::string>> promise;
     auto future = promise.get_future();
-    api.getReq([&promise](Result<std::string> r) { promise.set_value(std::move(r)); });
+    const RequestHandle request =
+        api.getReq([&promise](Result<std::string> r) { promise.set_value(std::move(r)); });
     if (future.wait_for(kWait) != std::future_status::ready) {
       ADD_FAILURE() << "no completion in time";
       return Error::make(Error::Kind::timeout, "test gave up");
@@ -120,6 +121,7 @@ TEST_F(HostileTransport, EveryOperationUnderChaosCompletesExactlyOnce) {
     int completed = 0;
   };
   auto log = std::make_shared<Log>();  // outlives a test that gave up waiting
+  RequestGroup requests;               // dropping a handle would cancel its request
   for (int i = 0; i < kOperations; ++i) {
     auto done = [log, i](Result<std::string>) {
       std::lock_guard lock(log->mutex);
@@ -130,22 +132,22 @@ TEST_F(HostileTransport, EveryOperationUnderChaosCompletesExactlyOnce) {
     const std::string campid = "10001";
     switch (i % 6) {
       case 0:
-        api.getReq(done);
+        requests.add(api.getReq(done));
         break;
       case 1:
-        api.getView(campid, done);
+        requests.add(api.getView(campid, done));
         break;
       case 2:
-        api.getJoin(campid, done);
+        requests.add(api.getJoin(campid, done));
         break;
       case 3:
-        api.getState(campid, done);
+        requests.add(api.getState(campid, done));
         break;
       case 4:
-        api.getCampList(done);
+        requests.add(api.getCampList(done));
         break;
       default:
-        api.getVelmontNotice(done);
+        requests.add(api.getVelmontNotice(done));
         break;
     }
   }

@@ -130,8 +130,9 @@ HttpRequest get(std::string url, std::chrono::milliseconds idle = 10s,
 Result<HttpResponse> fetch(HttpSession& session, HttpRequest request) {
   auto promise = std::make_shared<std::promise<Result<HttpResponse>>>();
   auto future = promise->get_future();
-  session.send(std::move(request),
-               [promise](Result<HttpResponse> result) { promise->set_value(std::move(result)); });
+  // Kept until the answer came: dropping it would cancel the transfer.
+  const RequestHandle handle = session.send(
+      std::move(request), [promise](Result<HttpResponse> result) { promise->set_value(std::move(result)); });
   if (future.wait_for(kWait) != std::future_status::ready) {
     ADD_FAILURE() << "no completion in time";
     return Error::make(Error::Kind::timeout, "test gave up waiting");
