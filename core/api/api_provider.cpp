@@ -4,6 +4,7 @@
 #include <random>
 #include <utility>
 
+#include "core/api/decode_utf8.hpp"
 #include "orvane/log.hpp"
 #include "orvane/mime_type.hpp"
 
@@ -135,48 +136,6 @@ std::string ApiProvider::responseLogLine(std::string_view url, std::string_view 
   return line;
 }
 
-std::string sanitizeUtf8(std::string_view bytes) {
-  static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-  std::string out;
-  out.reserve(bytes.size());
-  const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const unsigned char lead = byteAt(i);
-    if (lead < 0x80) {
-      out += static_cast<char>(lead);
-      ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-    }
-    // Take the longest well-formed prefix; it and the lead become one U+FFFD when short.
-    std::size_t taken = 1;
-    while (length != 0 && taken < length && i + taken < bytes.size()) {
-      const unsigned char c = byteAt(i + taken);
-      const bool fits = taken == 1 ? (c >= low && c <= high) : (c >= 0x80 && c <= 0xBF);
-      if (!fits) break;
-      ++taken;
-    }
-    if (length != 0 && taken == length) {
-      out.append(bytes.substr(i, length));
-    } else {
-      out += kReplacement;
-    }
-    i += taken;
-  }
-  return out;
-}
+std::string sanitizeUtf8(std::string_view bytes) { return repairUtf8(bytes); }
 
 }  // namespace orvane

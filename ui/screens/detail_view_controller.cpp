@@ -15,6 +15,7 @@
 #include "core/screens/reward_text.hpp"
 #include "core/support/fetch.hpp"
 #include "core/support/image_cache_loader.hpp"
+#include "core/support/log_text.hpp"
 #include "orvane/localized.hpp"
 #include "orvane/log.hpp"
 #include "platform/qt/qt_image_codec.hpp"
@@ -31,10 +32,6 @@ namespace orvane::ui {
 namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
-
-std::string optionalText(const std::optional<std::int64_t>& value) {
-  return value ? "Optional(" + std::to_string(*value) + ")" : std::string("nil");
-}
 
 // A read-only text that is exactly as high as its content, so the page scrolls as one.
 void prepareText(QTextBrowser* view) {
