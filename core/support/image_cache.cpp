@@ -172,7 +172,7 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
                                                         completion](Result<HttpResponse> result) {
       auto self = weak.lock();
       if (!self) return;
-      // Decoding and storing are image work: off the transport's thread.
+      // Decoding and storing are the executor's work: the transport only moves bytes.
       auto shared = std::make_shared<Result<HttpResponse>>(std::move(result));
       self->post([url, key, item, completion, shared](Impl& impl) {
         impl.downloaded(url, key, item, completion, *shared);

@@ -196,7 +196,7 @@ void OrvaneViewController::showResponse(CampLists lists, Presorted presorted) {
     const CampKind kind =
         choice.result == KindChoice::Result::bothKinds ? kindForTab(selectedSegment_) : *choice.selected;
     selectKind(kind);
-    // Sorted on the transport's thread for this very kind, mode and list style.
+    // Sorted off the GUI thread for this very kind, mode and list style.
     if (presorted.sorted && presorted.kind == kind && presorted.segment == selectedSegment_ &&
         presorted.sortTitle == bSort_->text().toStdString() && presorted.listType == listType_) {
       showSorted(std::move(*presorted.sorted));
