@@ -46,7 +46,7 @@ void ImageCacheLoader::obtainImageWithPath(const std::string& imagePath,
                                            const Completion& completionHandler) {
   const auto p = platform();
   // Main thread; `this` is safe here, as the loader's handles go with it.
-  auto deliver = [this, imagePath, completionHandler](ImagePtr image) {
+  auto deliver = [this, imagePath, completionHandler](const ImagePtr& image) {
     if (!image) return;
     cache_.put(imagePath, image);
     if (completionHandler) completionHandler(image);
