@@ -1,6 +1,7 @@
 #include "core/api/api_provider.hpp"
 
 #include <cstdint>
+#include <mutex>
 #include <random>
 #include <utility>
 
@@ -47,8 +48,11 @@ ApiProvider::ApiProvider(std::shared_ptr<HttpSession> session, std::shared_ptr<c
     : ApiProvider(std::move(session), std::move(imageCodec), Options{}) {}
 
 ApiProvider::ApiProvider(std::shared_ptr<HttpSession> session, std::shared_ptr<const ImageCodec> imageCodec,
-                         Options options)
-    : session_(std::move(session)), imageCodec_(std::move(imageCodec)), options_(options) {}
+                         Options options, std::shared_ptr<Executor> executor)
+    : session_(std::move(session)),
+      imageCodec_(std::move(imageCodec)),
+      options_(options),
+      executor_(std::move(executor)) {}
 
 RequestHandle ApiProvider::request(std::string url, std::string_view method, const FormFields& postParam,
                                    const std::vector<ImagePtr>& uploadFiles, Completion completion) const {
@@ -57,6 +61,8 @@ RequestHandle ApiProvider::request(std::string url, std::string_view method, con
     completion(Error::make(Error::Kind::notConfigured, "no HTTP session"));
     return RequestHandle::completed();
   }
+  if (method == "POST" && !uploadFiles.empty() && executor_)
+    return sendEncodingFirst(std::move(url), postParam, uploadFiles, std::move(completion));
   HttpRequest request;
   request.url = url;
   request.method = std::string(method);
@@ -72,6 +78,47 @@ RequestHandle ApiProvider::request(std::string url, std::string_view method, con
   return session_->send(std::move(request),
                         [url = std::move(url), completion = std::move(completion)](
                             Result<HttpResponse> result) { completion(outcome(url, std::move(result))); });
+}
+
+RequestHandle ApiProvider::sendEncodingFirst(std::string url, const FormFields& postParam,
+                                             const std::vector<ImagePtr>& uploadFiles,
+                                             Completion completion) const {
+  // The transfer starts on the executor; the caller's handle may go before or after.
+  struct Sending {
+    std::mutex mutex;
+    bool cancelled = false;
+    RequestHandle transfer;
+  };
+  auto gate = std::make_shared<CompletionGate>();
+  auto sending = std::make_shared<Sending>();
+  const bool posted = executor_->post([provider = ApiProvider(session_, imageCodec_, options_), url,
+                                       postParam, uploadFiles, completion, gate, sending]() mutable {
+    if (gate->closed()) return;
+    auto transfer = provider.request(std::move(url), "POST", postParam, uploadFiles,
+                                     [gate, completion](Result<std::string> result) {
+                                       gate->pass([&] { completion(std::move(result)); });
+                                     });
+    std::unique_lock lock(sending->mutex);
+    if (!sending->cancelled) {
+      sending->transfer = std::move(transfer);
+      return;
+    }
+    lock.unlock();
+    transfer.reset();
+  });
+  if (!posted) {
+    gate->pass(
+        [&] { completion(Error::make(Error::Kind::cancelled, "Request cancelled: the SDK shuts down")); });
+  }
+  return RequestHandle(gate, [sending] {
+    RequestHandle transfer;
+    {
+      std::lock_guard lock(sending->mutex);
+      sending->cancelled = true;
+      transfer = std::move(sending->transfer);
+    }
+    transfer.reset();
+  });
 }
 
 std::vector<FilePart> ApiProvider::encodeImages(const std::vector<ImagePtr>& images) const {
