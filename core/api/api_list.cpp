@@ -30,7 +30,7 @@ ApiList::ApiList(std::shared_ptr<const Platform> platform)
 
 ApiList::ApiList(std::shared_ptr<const Platform> platform, ApiProvider::Options transportOptions)
     : platform_(orCurrent(std::move(platform))),
-      provider_(platform_->http, platform_->imageCodec, transportOptions),
+      provider_(platform_->http, platform_->imageCodec, transportOptions, platform_->executor),
       identity_(readIdentity(*platform_)),
       hostUrl_(chooseBase(Server::api)),
       hostPartnerUrl_(chooseBase(Server::partner)),

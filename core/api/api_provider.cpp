@@ -1,9 +1,11 @@
 #include "core/api/api_provider.hpp"
 
 #include <cstdint>
+#include <mutex>
 #include <random>
 #include <utility>
 
+#include "core/api/decode_utf8.hpp"
 #include "orvane/log.hpp"
 #include "orvane/mime_type.hpp"
 
@@ -46,8 +48,11 @@ ApiProvider::ApiProvider(std::shared_ptr<HttpSession> session, std::shared_ptr<c
     : ApiProvider(std::move(session), std::move(imageCodec), Options{}) {}
 
 ApiProvider::ApiProvider(std::shared_ptr<HttpSession> session, std::shared_ptr<const ImageCodec> imageCodec,
-                         Options options)
-    : session_(std::move(session)), imageCodec_(std::move(imageCodec)), options_(options) {}
+                         Options options, std::shared_ptr<Executor> executor)
+    : session_(std::move(session)),
+      imageCodec_(std::move(imageCodec)),
+      options_(options),
+      executor_(std::move(executor)) {}
 
 RequestHandle ApiProvider::request(std::string url, std::string_view method, const FormFields& postParam,
                                    const std::vector<ImagePtr>& uploadFiles, Completion completion) const {
@@ -56,6 +61,8 @@ RequestHandle ApiProvider::request(std::string url, std::string_view method, con
     completion(Error::make(Error::Kind::notConfigured, "no HTTP session"));
     return RequestHandle::completed();
   }
+  if (method == "POST" && !uploadFiles.empty() && executor_)
+    return sendEncodingFirst(std::move(url), postParam, uploadFiles, std::move(completion));
   HttpRequest request;
   request.url = url;
   request.method = std::string(method);
@@ -71,6 +78,47 @@ RequestHandle ApiProvider::request(std::string url, std::string_view method, con
   return session_->send(std::move(request),
                         [url = std::move(url), completion = std::move(completion)](
                             Result<HttpResponse> result) { completion(outcome(url, std::move(result))); });
+}
+
+RequestHandle ApiProvider::sendEncodingFirst(std::string url, const FormFields& postParam,
+                                             const std::vector<ImagePtr>& uploadFiles,
+                                             Completion completion) const {
+  // The transfer starts on the executor; the caller's handle may go before or after.
+  struct Sending {
+    std::mutex mutex;
+    bool cancelled = false;
+    RequestHandle transfer;
+  };
+  auto gate = std::make_shared<CompletionGate>();
+  auto sending = std::make_shared<Sending>();
+  const bool posted = executor_->post([provider = ApiProvider(session_, imageCodec_, options_), url,
+                                       postParam, uploadFiles, completion, gate, sending]() mutable {
+    if (gate->closed()) return;
+    auto transfer = provider.request(std::move(url), "POST", postParam, uploadFiles,
+                                     [gate, completion](Result<std::string> result) {
+                                       gate->pass([&] { completion(std::move(result)); });
+                                     });
+    std::unique_lock lock(sending->mutex);
+    if (!sending->cancelled) {
+      sending->transfer = std::move(transfer);
+      return;
+    }
+    lock.unlock();
+    transfer.reset();
+  });
+  if (!posted) {
+    gate->pass(
+        [&] { completion(Error::make(Error::Kind::cancelled, "Request cancelled: the SDK shuts down")); });
+  }
+  return RequestHandle(gate, [sending] {
+    RequestHandle transfer;
+    {
+      std::lock_guard lock(sending->mutex);
+      sending->cancelled = true;
+      transfer = std::move(sending->transfer);
+    }
+    transfer.reset();
+  });
 }
 
 std::vector<FilePart> ApiProvider::encodeImages(const std::vector<ImagePtr>& images) const {
@@ -135,48 +183,6 @@ std::string ApiProvider::responseLogLine(std::string_view url, std::string_view 
   return line;
 }
 
-std::string sanitizeUtf8(std::string_view bytes) {
-  static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-  std::string out;
-  out.reserve(bytes.size());
-  const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const unsigned char lead = byteAt(i);
-    if (lead < 0x80) {
-      out += static_cast<char>(lead);
-      ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-    }
-    // Take the longest well-formed prefix; it and the lead become one U+FFFD when short.
-    std::size_t taken = 1;
-    while (length != 0 && taken < length && i + taken < bytes.size()) {
-      const unsigned char c = byteAt(i + taken);
-      const bool fits = taken == 1 ? (c >= low && c <= high) : (c >= 0x80 && c <= 0xBF);
-      if (!fits) break;
-      ++taken;
-    }
-    if (length != 0 && taken == length) {
-      out.append(bytes.substr(i, length));
-    } else {
-      out += kReplacement;
-    }
-    i += taken;
-  }
-  return out;
-}
+std::string sanitizeUtf8(std::string_view bytes) { return repairUtf8(bytes); }
 
 }  // namespace orvane

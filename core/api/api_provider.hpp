@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/api/multipart.hpp"
+#include "core/support/platform/executor.hpp"
 #include "core/support/platform/http_session.hpp"
 #include "core/support/platform/image_codec.hpp"
 #include "core/support/result.hpp"
@@ -21,10 +22,10 @@ namespace orvane {
 // requests, so one provider serves any number of them, from any thread.
 class ApiProvider {
  public:
-  // Called at most once, on the session's worker thread: with the body of a 200
-  // answer (possibly empty), or with an error; never once the request's handle is dropped. A status other
-  // than 200 fails with kind httpStatus, carrying the status and the body; an answer without a body fails
-  // with kind emptyResponse.
+  // Called at most once, on the session's worker thread, and never once the request's
+  // handle is dropped: with the body of a 200 answer (possibly empty), or with an error.
+  // A status other than 200 fails with kind httpStatus, carrying the status and the
+  // body; an answer without a body fails with kind emptyResponse.
   using Completion = std::function<void(Result<std::string>)>;
 
   static constexpr std::chrono::milliseconds kTimeout{60'000};
@@ -38,13 +39,16 @@ class ApiProvider {
     std::chrono::milliseconds timeout = kTimeout;
   };
 
-  // A null codec means that no image can be encoded: images are then skipped.
+  // A null codec means that no image can be encoded: images are then skipped. With an
+  // executor, the images of a POST are encoded there (JPEG encoding is image work, kept
+  // off the caller's thread, which is usually the GUI thread); without one, at once.
   ApiProvider(std::shared_ptr<HttpSession> session, std::shared_ptr<const ImageCodec> imageCodec);
   ApiProvider(std::shared_ptr<HttpSession> session, std::shared_ptr<const ImageCodec> imageCodec,
-              Options options);
+              Options options, std::shared_ptr<Executor> executor = nullptr);
 
-  // Returns at once with the request's handle; dropping it cancels the request. A GET
-  // ignores `postParam` and `uploadFiles` and sends no body.
+  // Returns at once with the request's handle; dropping it cancels the request, also
+  // while its images are still being encoded. A GET ignores `postParam` and
+  // `uploadFiles` and sends no body.
   RequestHandle request(std::string url, std::string_view method, const FormFields& postParam,
                         const std::vector<ImagePtr>& uploadFiles, Completion completion) const;
 
@@ -61,6 +65,8 @@ class ApiProvider {
   static std::string responseLogLine(std::string_view url, std::string_view body);
 
  private:
+  RequestHandle sendEncodingFirst(std::string url, const FormFields& postParam,
+                                  const std::vector<ImagePtr>& uploadFiles, Completion completion) const;
   struct Payload {
     std::string boundary;
     std::string body;
@@ -71,6 +77,7 @@ class ApiProvider {
   std::shared_ptr<HttpSession> session_;
   std::shared_ptr<const ImageCodec> imageCodec_;
   Options options_;
+  std::shared_ptr<Executor> executor_;
 };
 
 // Valid UTF-8 with every ill-formed sequence replaced by U+FFFD, for logging.

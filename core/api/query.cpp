@@ -10,44 +10,10 @@ bool isUnreserved(unsigned char c) {
   return std::isalnum(c) != 0 || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
-bool isSubDelim(unsigned char c) {
-  switch (c) {
-    case '!':
-    case '$':
-    case '&':
-    case '\'':
-    case '(':
-    case ')':
-    case '*':
-    case '+':
-    case ',':
-    case ';':
-    case '=':
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool isHex(unsigned char c) { return std::isxdigit(c) != 0; }
 
-// Path, query and fragment characters; `extra` adds '/' and '?' where allowed.
-bool validComponent(std::string_view text, std::string_view extra) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c == '%') {
-      if (i + 2 >= text.size()) return false;
-      if (!isHex(static_cast<unsigned char>(text[i + 1])) || !isHex(static_cast<unsigned char>(text[i + 2])))
-        return false;
-      i += 2;
-      continue;
-    }
-    if (isUnreserved(c) || isSubDelim(c) || c == ':' || c == '@') continue;
-    if (extra.find(static_cast<char>(c)) != std::string_view::npos) continue;
-    return false;
-  }
-  return true;
-}
+// A path's characters; a query and a fragment may also hold '?'.
+constexpr CharSet kPathAllowed = kUnreserved.with("!$&'()*+,;=:@/");
 
 bool validHost(std::string_view host) {
   if (host.empty()) return false;
@@ -81,23 +47,6 @@ Error invalid(std::string_view text, std::string_view why) {
 }
 
 }  // namespace
-
-std::string percentEncode(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(text.size());
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (isUnreserved(c)) {
-      out += ch;
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0x0F];
-    }
-  }
-  return out;
-}
 
 std::string encodeQuery(const std::vector<QueryItem>& items) {
   std::string out;
@@ -145,17 +94,18 @@ Result<BaseUrl> BaseUrl::parse(std::string_view text) {
 
   const auto fragmentStart = rest.find('#');
   if (fragmentStart != std::string_view::npos) {
-    if (!validComponent(rest.substr(fragmentStart + 1), "/?")) return invalid(text, "bad fragment");
+    if (!isPercentEncoded(rest.substr(fragmentStart + 1), kFragmentAllowed))
+      return invalid(text, "bad fragment");
     rest = rest.substr(0, fragmentStart);
   }
   const auto queryStart = rest.find('?');
   if (queryStart != std::string_view::npos) {
     const auto query = rest.substr(queryStart + 1);
-    if (!validComponent(query, "/?")) return invalid(text, "bad query");
+    if (!isPercentEncoded(query, kFragmentAllowed)) return invalid(text, "bad query");
     url.query = std::string(query);
     rest = rest.substr(0, queryStart);
   }
-  if (!validComponent(rest, "/")) return invalid(text, "bad path");
+  if (!isPercentEncoded(rest, kPathAllowed)) return invalid(text, "bad path");
   url.path = std::string(rest);
   return url;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/support/result.hpp"
+#include "core/support/url.hpp"
 
 namespace orvane {
 
@@ -15,11 +16,9 @@ struct QueryItem {
   std::optional<std::string> value;
 };
 
-// Percent-encodes every byte except A-Z a-z 0-9 - . _ ~ (upper-case hex), so that
-// '+', '&', '=' and '#' in a value reach the server as the text the host gave.
-std::string percentEncode(std::string_view text);
-
-// name=value pairs joined by '&', each side percent-encoded.
+// name=value pairs joined by '&', each side percent-encoded with everything but the
+// unreserved characters (A-Z a-z 0-9 - . _ ~) escaped, so that '+', '&', '=' and '#'
+// in a value reach the server as the text the host gave.
 std::string encodeQuery(const std::vector<QueryItem>& items);
 
 // An http or https URL split into the parts the request builder touches.

@@ -9,6 +9,7 @@
 #include "core/participation/link_url.hpp"
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/fetch.hpp"
+#include "core/support/log_text.hpp"
 #include "core/support/platform/tracking_authorization.hpp"
 #include "core/support/util.hpp"
 #include "orvane/localized.hpp"
@@ -25,10 +26,6 @@ constexpr std::int64_t kRewardCreditedByServer = 2;
 constexpr std::int64_t kMissingRewardtype = -1;
 constexpr int kStateRequestsPerPoll = 5;
 constexpr Millis kPollInterval{1000};
-
-std::string optionalText(const std::optional<std::int64_t>& value) {
-  return value ? "Optional(" + std::to_string(*value) + ")" : "nil";
-}
 
 std::string trackingStatusText(int status) {
   switch (status) {

@@ -4,6 +4,8 @@
 #include <iterator>
 #include <string_view>
 
+#include "core/support/url.hpp"
+
 namespace orvane {
 
 namespace {
@@ -163,20 +165,7 @@ bool parsesAsUrl(std::string_view text) {
 }
 
 std::string percentEncodeFragmentAllowed(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string encoded;
-  encoded.reserve(text.size());
-  for (const char c : text) {
-    if (isFragmentAllowed(c)) {
-      encoded += c;
-    } else {
-      const auto byte = static_cast<unsigned char>(c);
-      encoded += '%';
-      encoded += kHex[byte >> 4];
-      encoded += kHex[byte & 0x0F];
-    }
-  }
-  return encoded;
+  return percentEncode(text, kFragmentAllowed);
 }
 
 std::optional<std::string> openableLink(std::string_view text) {

@@ -13,8 +13,10 @@
 
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/fetch.hpp"
+#include "core/support/files.hpp"
 #include "core/support/image_memory_store.hpp"
 #include "core/support/scale_to_fit.hpp"
+#include "core/support/url.hpp"
 #include "orvane/log.hpp"
 
 namespace orvane {
@@ -35,33 +37,6 @@ fs::path& configuredDefaultDirectory() {
   return p;
 }
 
-bool isHostAllowed(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-  switch (c) {
-    case '!':
-    case '$':
-    case '&':
-    case '\'':
-    case '(':
-    case ')':
-    case '*':
-    case '+':
-    case ',':
-    case '-':
-    case '.':
-    case ':':
-    case ';':
-    case '=':
-    case '[':
-    case ']':
-    case '_':
-    case '~':
-      return true;
-    default:
-      return false;
-  }
-}
-
 std::string hexOf(std::uint64_t v) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string out(16, '0');
@@ -78,46 +53,6 @@ std::string stableHash(std::string_view text) {
   for (unsigned char c : text) a = (a ^ c) * kPrime;
   for (auto it = text.rbegin(); it != text.rend(); ++it) b = (b ^ static_cast<unsigned char>(*it)) * kPrime;
   return hexOf(a) + hexOf(b);
-}
-
-std::optional<std::string> readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
-
-std::string temporaryName() {
-  static std::atomic<std::uint64_t> counter{0};
-  thread_local std::mt19937_64 random{std::random_device{}()};
-  return ".tmp-" + hexOf(random()) + "-" + std::to_string(counter.fetch_add(1));
-}
-
-// Writes through a temporary file and a rename, so a reader never sees half a file.
-// Returns the error's description on failure.
-std::optional<std::string> writeAtomically(const fs::path& path, std::string_view bytes) {
-  std::error_code ec;
-  fs::create_directories(path.parent_path(), ec);
-  if (ec) return ec.message();
-  const fs::path tmp = path.parent_path() / temporaryName();
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return "cannot create " + tmp.string();
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      fs::remove(tmp, ec);
-      return "cannot write " + tmp.string();
-    }
-  }
-  fs::rename(tmp, path, ec);
-  if (ec) {
-    const auto message = ec.message();
-    fs::remove(tmp, ec);
-    return message;
-  }
-  return std::nullopt;
 }
 
 }  // namespace
@@ -186,7 +121,7 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
   fs::path fileFor(const std::string& key) const { return directory() / ImageCache::fileNameForKey(key); }
 
   void writeFile(const std::string& key, std::string_view bytes) {
-    if (auto error = writeAtomically(fileFor(key), bytes))
+    if (auto error = writeFileAtomically(fileFor(key), bytes))
       Log::log("Error write file", {*error}, Log::Level::error());
   }
 
@@ -237,7 +172,7 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
                                                         completion](Result<HttpResponse> result) {
       auto self = weak.lock();
       if (!self) return;
-      // Decoding and storing are image work: off the transport's thread.
+      // Decoding and storing are the executor's work: the transport only moves bytes.
       auto shared = std::make_shared<Result<HttpResponse>>(std::move(result));
       self->post([url, key, item, completion, shared](Impl& impl) {
         impl.downloaded(url, key, item, completion, *shared);
@@ -465,21 +400,7 @@ ImageCache::Clock::time_point ImageCache::lastCleanup() const {
 fs::path ImageCache::cacheFileUrl(const std::string& key) const { return impl_->fileFor(key); }
 fs::path ImageCache::directory() const { return impl_->directory(); }
 
-std::string ImageCache::cacheKey(std::string_view url) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string key;
-  key.reserve(url.size());
-  for (unsigned char c : url) {
-    if (isHostAllowed(c)) {
-      key.push_back(static_cast<char>(c));
-    } else {
-      key.push_back('%');
-      key.push_back(kHex[c >> 4]);
-      key.push_back(kHex[c & 0xf]);
-    }
-  }
-  return key;
-}
+std::string ImageCache::cacheKey(std::string_view url) { return percentEncode(url, kHostAllowed); }
 
 std::string ImageCache::fileNameForKey(const std::string& key) {
   // "#" never survives the key encoding, so hashed names cannot meet a plain key; a

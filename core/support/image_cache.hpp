@@ -19,13 +19,14 @@ enum class CacheType { disk, ram };
 
 // Remote images by URL, kept in memory (`ram`) or as files of their own folder (`disk`).
 //
-// `load` returns at once; look-ups, decoding, scaling and file writes run on the image
-// workers, and the completion runs on the main thread. A URL is downloaded at most once
-// while its download is in flight: later loads of it wait and are answered from the
-// stored result. A failed download is logged, delivers nothing, and leaves no trace, so
-// the next load of that URL downloads again.
+// `load` returns at once; look-ups, decoding, scaling and file writes run on the
+// platform's executor, and the completion runs on the main thread. A URL is downloaded
+// at most once while its download is in flight: later loads of it wait and are answered
+// from the stored result. A failed download is logged, delivers nothing, and leaves no
+// trace, so the next load of that URL downloads again.
 //
-// Destroying a cache drops the work and deliveries it still has pending.
+// Destroying a cache cancels its downloads and drops the work and deliveries it still
+// has pending.
 class ImageCache {
  public:
   using Completion = std::function<void(const std::string& url, ImagePtr image)>;
@@ -73,7 +74,7 @@ class ImageCache {
   void cacheImage(std::string_view data, const std::string& key);
 
   // Empties the memory store; when the last cleanup is more than 30 days old, also
-  // deletes the cache's files (on the image workers) and records the time under
+  // deletes the cache's files (on the executor) and records the time under
   // "lastCleanup". `done`, if given, runs on the main thread once the files are gone.
   void clearLocalCache(std::function<void()> done = {});
   Clock::time_point lastCleanup() const;

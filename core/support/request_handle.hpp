@@ -18,13 +18,17 @@
 //
 //   class MyScreen : public ViewController {
 //     void load() {
-//       // The lambda may use `this`: once request_ is dropped, it never runs.
-//       request_ = fetch(*services().platform,
-//                        [&](auto done) { return ApiList(services().platform).getView(id, std::move(done));
-//                        }, decodeVelmontNotice, [this](Result<VelmontNotice> view) { show(view); });
+//       const auto& platform = services().platform;
+//       // The lambda may use `this`: once view_ is dropped, it never runs.
+//       view_ = fetch(
+//           *platform, [&](auto done) { return ApiList(platform).getView(id, std::move(done)); },
+//           decodeVelmontNotice, [this](Result<VelmontNotice> view) { show(view); });
 //     }
-//     RequestHandle request_;  // assigning a new request cancels the old one
+//     RequestHandle view_;  // assigning a new request cancels the old one
 //   };
+//
+// In a test, FakeHttpSession (manual = true) shows a dropped request as cancelled()
+// and no longer waiting().
 //
 // The promise: once a handle's destructor (or `reset`) returns, its completion is not
 // running on another thread and never runs; it may have run already. A handle may be

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPointer>
 #include <cstdint>
 #include <string>
 
@@ -65,6 +66,9 @@ class ORVANE_EXPORT Orvane {
 
  private:
   Orvane();
+
+  // The one wall shown by presentOrvane; a second call raises it instead of stacking another.
+  QPointer<QWidget> presentedWall_;
 };
 
 }  // namespace orvane

@@ -705,8 +705,10 @@ RequestHandle CurlHttpSession::send(HttpRequest request, Completion completion) 
     }
     return RequestHandle(gate);
   }
+  // Taken first: once queued, a completion may destroy this session.
+  std::weak_ptr<Worker> worker = worker_;
   if (worker_->enqueue(pending)) {
-    return RequestHandle(gate, [worker = std::weak_ptr<Worker>(worker_), id] {
+    return RequestHandle(gate, [worker = std::move(worker), id] {
       if (auto w = worker.lock()) w->cancel(id);
     });
   }

@@ -19,7 +19,7 @@ class QtImage : public Image {
 };
 
 // Image coding with QImage's codecs. QImage works off the GUI thread, so every call is
-// safe from the image workers.
+// safe from the executor's threads.
 class QtImageCodec : public ImageCodec {
  public:
   ImagePtr decode(std::string_view bytes) const override;

@@ -36,7 +36,7 @@ void deleteInOwnThread(QObject* object) {
 class QtTimer final : public Timer {
  public:
   QtTimer(QObject* context, Millis interval, bool repeats, std::function<void(Timer&)> tick)
-      : repeats_(repeats), tick_(std::move(tick)), alive_(std::make_shared<bool>(true)) {
+      : repeats_(repeats), tick_(std::move(tick)) {
     timer_ = new QTimer();
     timer_->setTimerType(Qt::PreciseTimer);
     timer_->setSingleShot(!repeats);
@@ -58,17 +58,10 @@ class QtTimer final : public Timer {
   }
 
   ~QtTimer() override {
-    *alive_ = false;
+    // Never deleted at once: this may be its own tick, still inside the QTimer's signal.
     timer_->disconnect();
-    if (timer_->thread() != QThread::currentThread()) {
-      timer_->deleteLater();
-    } else if (delivering_) {
-      // Destroyed by its own tick: the QTimer is still inside its timeout emission.
-      timer_->stop();
-      timer_->deleteLater();
-    } else {
-      delete timer_;
-    }
+    if (timer_->thread() == QThread::currentThread()) timer_->stop();
+    timer_->deleteLater();
   }
 
   void invalidate() override {
@@ -104,16 +97,11 @@ class QtTimer final : public Timer {
   void deliver() {
     // The tick may destroy this handle: keep the callable alive and touch nothing after.
     auto tick = tick_;
-    auto alive = alive_;
-    delivering_ = true;
     tick(*this);
-    if (*alive) delivering_ = false;
   }
 
   bool repeats_;
   std::function<void(Timer&)> tick_;
-  std::shared_ptr<bool> alive_;
-  bool delivering_ = false;
   std::atomic<bool> valid_{true};
   QTimer* timer_;
 };

@@ -8,6 +8,7 @@
 #include "core/api/api_list.hpp"
 #include "core/api/records.hpp"
 #include "core/sdk/settings_keys.hpp"
+#include "core/support/thread_pool.hpp"
 #include "orvane/orvane_sdk.hpp"
 #include "platform/curl/curl_http_session.hpp"
 #include "platform/fake/fakes.hpp"
@@ -36,6 +37,7 @@ class ApiEndToEnd : public ::testing::Test {
     fakes_.http.reset();
     platform_ = fakes_.platform();
     platform_->http = makeCurlHttpSession();
+    platform_->executor = std::make_shared<ThreadPool>(2);  // as on the desktop
     initialize("e2e-user");
     auto& sdk = OrvaneSDK::shared();
     sdk.reset();

@@ -7,6 +7,7 @@
 #include "orvane/orvane.hpp"
 #include "ui/screens/camp_cps_table_view_cell.hpp"
 #include "ui/screens/camp_table_view_cell.hpp"
+#include "ui/widgets/image_view.hpp"
 
 namespace orvane::ui {
 namespace {
@@ -100,6 +101,32 @@ TEST(CampCells, DetailPageCampaignsAskTheListOnATapInBothCells) {
   EXPECT_EQ(cps.buttonText(), "1,000 P");
   QTest::mouseClick(&cps, Qt::LeftButton, {}, QPoint(200, 20));
   EXPECT_EQ(clicks.rows, (std::vector<int>{7, 9}));
+}
+
+// Icons come from web addresses only, mended into URL text; anything else shows none.
+TEST(CampCells, IconsLoadOnlyFromWebAddresses) {
+  CampTableViewCell cell(services());
+  cell.resize(390, 100);
+  CampCPSTableViewCell cps(services());
+  cps.resize(390, 100);
+  const auto boundIcon = [](QWidget& w) { return w.findChild<qt::ImageView*>("iv_icon")->boundUrl(); };
+
+  Camp spaced = camp(7);
+  spaced.iconurl = "http://127.0.0.1:9/icon 1.png";
+  cell.setItem(spaced, 0, Orvane::TYPE_LIST_ICON, nullptr);
+  EXPECT_TRUE(cell.showsIcon());
+  EXPECT_EQ(boundIcon(cell), "http://127.0.0.1:9/icon%201.png");
+
+  Camp local = camp(8);
+  local.bm = 4;
+  for (const char* address : {"file:///etc/hostname", "/etc/hostname"}) {
+    local.iconurl = address;
+    cell.setItem(local, 1, Orvane::TYPE_LIST_ICON, nullptr);
+    EXPECT_FALSE(cell.showsIcon()) << address;
+    EXPECT_EQ(boundIcon(cell), std::nullopt) << address;
+    cps.setItem(local, 1, nullptr);
+    EXPECT_EQ(boundIcon(cps), std::nullopt) << address;
+  }
 }
 
 }  // namespace

@@ -202,5 +202,21 @@ TEST_F(ReusedCell, AFlowCallbackAppliesOnlyWhileTheCellShowsItsCampaign) {
   EXPECT_EQ(cell.ovnkey(), std::optional<std::string>("key"));
 }
 
+TEST_F(ReusedCell, TakesPartThroughTheFlowItIsMadeWith) {
+  initialize();
+  Orvane::shared().setTrackingUsage(false);
+  ApiJoin flow(platform_);
+  auto own = services();
+  own.join = &flow;
+  const auto sharedReceiver = ApiJoin::shared().joinProtocol.lock();
+  CampTableViewCell cell(own);
+  cell.resize(390, 200);
+  cell.setItem(campaign(10002, "native-10002-720x720.jpg"), 0, Orvane::TYPE_LIST_ICON, nullptr);
+  cell.clickJoin();
+  EXPECT_NE(flow.joinProtocol.lock(), nullptr);
+  EXPECT_EQ(ApiJoin::shared().joinProtocol.lock(), sharedReceiver);
+  ASSERT_TRUE(server_->waitForRequests("/v1/join", 1, std::chrono::seconds(10)));
+}
+
 }  // namespace
 }  // namespace orvane::ui

@@ -4,13 +4,17 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolButton>
+#include <QUrl>
 #include <chrono>
 
 #include "core/participation/api_join.hpp"
+#include "core/sdk/settings_keys.hpp"
 #include "core/support/notification_center.hpp"
+#include "core/support/platform/memory_key_value_store.hpp"
 #include "orvane/localized.hpp"
 #include "ui/screens/can_receive_benefits_view_controller.hpp"
 #include "ui/screens/copy_right_view.hpp"
@@ -190,6 +194,53 @@ TEST_F(DetailScreenTest, CopyrightFooterFollowsTheSetting) {
   EXPECT_EQ(footer->content(), nullptr);
   // The reward button then ends at the bottom padding, with no gap for the footer.
   EXPECT_EQ(hidden->height() - (reward(hidden)->geometry().bottom() + 1), 12);
+}
+
+// Server data never names a file of this machine that the screen then reads.
+TEST_F(DetailScreenTest, ImageAddressesThatAreNoWebAddressesAreNotRead) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("private.png");
+  ASSERT_TRUE(QImage(100, 400, QImage::Format_ARGB32).save(path));
+  for (const QString& address : {QUrl::fromLocalFile(path).toString(), path}) {
+    Camp local = camp(0);
+    local.viewurl = address.toStdString();
+    auto* detail = open(local);
+    EXPECT_TRUE(sink_->contains("no usable image address: " + address.toStdString()));
+    EXPECT_EQ(detail->findChild<QLabel*>("iv_native")->height(), 200) << "the placeholder only";
+    nav->popToRootViewController(false);
+  }
+}
+
+// A screen works with what it is made with: its own store, flow and notification centre.
+TEST_F(DetailScreenTest, UsesTheServicesItIsMadeWithNotTheSharedOnes) {
+  auto own = services();
+  auto platform = std::make_shared<Platform>(*own.platform);
+  auto store = std::make_shared<MemoryKeyValueStore>();
+  for (const char* key : {keys::kMkey, keys::kMckey, keys::kUserId})
+    store->setString(key, platform_->store->string(key).value_or(""));
+  store->setBool(keys::kCopyrightVisibility, true);  // the installed store says no
+  platform->store = store;
+  NotificationCenter center;
+  ApiJoin flow(platform, center);
+  own.platform = platform;
+  own.join = &flow;
+  own.notifications = &center;
+
+  QPointer<DetailViewController> detail = new DetailViewController(own);
+  detail->camp = camp(0);
+  QSignalSpy answered(detail.data(), &DetailViewController::viewAnswered);
+  nav->pushViewController(detail, false);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return answered.count() > 0; }, kWaitMs));
+  EXPECT_TRUE(detail->findChild<CopyRightView*>("v_copyright")->isVisible());
+  EXPECT_EQ(flow.viewController.lock(), nav->alertHost());
+  QTest::mouseClick(reward(detail), Qt::LeftButton);
+  EXPECT_NE(flow.joinProtocol.lock(), nullptr);
+
+  NotificationCenter::shared().post(kActionDetailFinish);
+  EXPECT_EQ(nav->topViewController(), detail.data());
+  center.post(kActionDetailFinish);
+  EXPECT_EQ(nav->topViewController(), root);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return detail.isNull(); }, kWaitMs));
 }
 
 class BenefitsPopupTest : public ::testing::Test {

@@ -208,6 +208,7 @@ TEST_F(ApiListTest, PostCsSendsFormFieldsAndImages) {
   Recorder r;
   kept.add(api.postCS("Kim", "k@example.com", "010-1", "2", 123, "line1\nline2", {FakeImageCodec::make(2, 3)},
                       r.completion()));
+  fake.runUntilIdle();  // the images are encoded on the executor
   ASSERT_EQ(r.calls, 1);
   const auto request = fake.http->requests().back();
   const auto& body = request.body;

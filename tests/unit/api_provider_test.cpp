@@ -161,6 +161,32 @@ TEST_F(ApiProviderTest, CompletesOnTheSessionsOwnCall) {
   EXPECT_TRUE(http->complete(FakeHttpSession::ok("ignored")));
 }
 
+// JPEG encoding is image work: with an executor it happens there, not on the caller's
+// (the GUI) thread, and the handle still cancels the request before and after.
+TEST_F(ApiProviderTest, ImagesOfAPostAreEncodedOnTheExecutor) {
+  auto executor = std::make_shared<testing::ManualExecutor>();
+  ApiProvider offMain(http, codec, {}, executor);
+  http->manual = true;
+  auto sent = offMain.request(kUrl, "POST", {}, {FakeImageCodec::make(2, 3)}, recorder.completion());
+  EXPECT_TRUE(http->requests().empty()) << "nothing encoded or sent on the calling thread";
+  ASSERT_TRUE(executor->runOne());
+  ASSERT_EQ(http->requests().size(), 1u);
+  EXPECT_NE(http->requests()[0].body.find("IMG 2 3"), std::string::npos);
+  ASSERT_TRUE(http->complete(FakeHttpSession::ok("{}")));
+  EXPECT_EQ(recorder.calls, 1);
+
+  auto dropped = offMain.request(kUrl, "POST", {}, {FakeImageCodec::make(2, 3)}, recorder.completion());
+  dropped.reset();
+  executor->runAll();
+  EXPECT_EQ(http->requests().size(), 1u) << "dropped before encoding: never sent";
+  auto inFlight = offMain.request(kUrl, "POST", {}, {FakeImageCodec::make(2, 3)}, recorder.completion());
+  executor->runAll();
+  ASSERT_EQ(http->waiting(), 1u);
+  inFlight.reset();
+  EXPECT_EQ(http->waiting(), 0u);
+  EXPECT_EQ(recorder.calls, 1);
+}
+
 TEST_F(ApiProviderTest, NetworkLogLinesExact) {
   http->enqueue(FakeHttpSession::ok("{\"a\":1}"));
   kept.add(provider.request(kUrl, "GET", {}, {}, recorder.completion()));

@@ -255,5 +255,15 @@ TEST_F(ImageCacheLoad, ADestroyedCacheDeliversNothing) {
   EXPECT_TRUE(got.all.empty());
 }
 
+TEST_F(ImageCacheLoad, ADestroyedCacheCancelsItsDownloads) {
+  fakes_.http->manual = true;
+  cache_->load(kUrl, std::nullopt, {});
+  cache_->load("https://img.example.com/other.png", std::nullopt, {});
+  ASSERT_TRUE(pump([&] { return fakes_.http->waiting() == 2; }));
+  cache_.reset();
+  EXPECT_EQ(fakes_.http->waiting(), 0u);
+  EXPECT_EQ(fakes_.http->cancelled(), 2u);
+}
+
 }  // namespace
 }  // namespace orvane

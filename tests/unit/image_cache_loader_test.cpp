@@ -80,5 +80,19 @@ TEST_F(ImageCacheLoaderTest, FailuresAreLoggedAndDeliverNothing) {
   EXPECT_TRUE(got_.empty());
 }
 
+TEST_F(ImageCacheLoaderTest, ADestroyedLoaderCancelsWhatItHasPending) {
+  fakes_.http->manual = true;
+  auto loader = std::make_unique<ImageCacheLoader>(fakes_.platform());
+  const auto file = dir_.path / "pic.png";
+  std::ofstream(file) << FakeImageCodec::bytes(3, 3);
+  loader->obtainImageWithPath("https://img.example.com/a.png", record_);
+  loader->obtainImageWithPath(file.string(), record_);
+  ASSERT_EQ(fakes_.http->waiting(), 1u);
+  loader.reset();
+  EXPECT_EQ(fakes_.http->cancelled(), 1u);
+  fakes_.runUntilIdle();  // the queued read finds nobody waiting
+  EXPECT_TRUE(got_.empty());
+}
+
 }  // namespace
 }  // namespace orvane

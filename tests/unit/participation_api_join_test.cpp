@@ -459,7 +459,7 @@ TEST_F(ApiJoinTest, MissingValuesEndTheStepWithAnErrorLine) {
   EXPECT_EQ(receiver->checks, 1);
 }
 
-// Answers come on the transport's thread; overlapping polls must not disturb each other.
+// Answers come on another thread; overlapping polls must not disturb each other.
 TEST_F(ApiJoinTest, AnswersFromAnotherThreadAndOverlappingPolls) {
   fake.http->manual = true;
   const auto answer = [&](const std::string& body) {

@@ -1,16 +1,14 @@
 #include "ui/screens/camp_table_view_cell.hpp"
 
 #include <QAbstractTextDocumentLayout>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QTextCursor>
 #include <algorithm>
 #include <cmath>
 
 #include "core/participation/api_join.hpp"
+#include "core/support/url.hpp"
 #include "orvane/localized.hpp"
 #include "orvane/log.hpp"
 #include "orvane/orvane.hpp"
@@ -23,64 +21,9 @@ namespace orvane::ui {
 
 namespace {
 
-constexpr int kPadX = 16;
-constexpr int kPadY = 12;
 constexpr int kIcon = 56;
-constexpr int kGap = 12;
-constexpr int kPillHeight = 28;
-constexpr int kPillMinWidth = 72;
-const QColor kPlaceholder{0xF2, 0xF2, 0xF2};
-const QColor kSeparator{0xF0, 0xF0, 0xF0};
-
-bool parsesAsUrl(const std::optional<std::string>& url) {
-  if (!url || url->empty()) return false;
-  const QUrl parsed(QString::fromStdString(*url), QUrl::StrictMode);
-  return parsed.isValid() && !parsed.scheme().isEmpty();
-}
-
-int titleHeight(const QLabel* title, int width) {
-  // At most two lines.
-  const int lines = 2 * title->fontMetrics().lineSpacing();
-  return std::min(lines, std::max(title->fontMetrics().lineSpacing(), title->heightForWidth(width)));
-}
 
 }  // namespace
-
-DecimalStyle localeDecimalStyle() {
-  const QLocale locale;
-  DecimalStyle style;
-  style.groupSeparator = locale.groupSeparator().toStdString();
-  style.decimalSeparator = locale.decimalPoint().toStdString();
-  style.minusSign = locale.negativeSign().toStdString();
-  if (locale.numberOptions() & QLocale::OmitGroupSeparator) style.groupSize = 0;
-  return style;
-}
-
-void paintCampCell(QPainter& painter, const QWidget& cell,
-                   std::initializer_list<const qt::ImageView*> images) {
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.fillRect(cell.rect(), Qt::white);
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(kPlaceholder);
-  for (const auto* view : images) {
-    if (!view->isHidden() && !view->image())
-      painter.drawRoundedRect(view->geometry(), view->cornerRadius(), view->cornerRadius());
-  }
-  painter.fillRect(QRect(0, cell.height() - 1, cell.width(), 1), kSeparator);
-  if (cell.hasFocus()) {
-    painter.setPen(QPen(Orvane::shared().orvaneColorPrimary, 2));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(cell.rect().adjusted(1, 1, -1, -1));
-  }
-}
-
-bool isActivationKey(const QKeyEvent& event) {
-  return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter || event.key() == Qt::Key_Space;
-}
-
-QString rewardPriceText(const Camp& camp) {
-  return QString::fromStdString(rewardText(camp.rewardprice, camp.pricemark, localeDecimalStyle()));
-}
 
 // ---- CampContentView
 
@@ -126,41 +69,33 @@ void CampContentView::paintEvent(QPaintEvent* /*event*/) {
 
 // ---- CampTableViewCell
 
+// The flow holds its receiver weakly, and the cell owns it: it dies with the cell.
 class CampTableViewCell::JoinReceiver : public JoinProtocol {
  public:
   JoinReceiver(CampTableViewCell* cell, std::int64_t campid) : cell_(cell), campid_(campid) {}
-  void onParticipationCheckPossible() override {
-    if (cell_) cell_->joinCallback(campid_, std::nullopt);
-  }
+  void onParticipationCheckPossible() override { cell_->joinCallback(campid_, std::nullopt); }
   void onAccumulationPossible(std::int64_t /*campid*/, const std::string& ovnkey) override {
-    if (cell_) cell_->joinCallback(campid_, ovnkey);
+    cell_->joinCallback(campid_, ovnkey);
   }
 
  private:
-  QPointer<CampTableViewCell> cell_;
+  CampTableViewCell* cell_;
   std::int64_t campid_;
 };
 
 CampTableViewCell::CampTableViewCell(const Services& services, QWidget* parent)
-    : TableViewCell(kReuseIdentifier, parent),
-      join_(services.join),
-      images_(services.images),
-      ui_(std::make_unique<Ui::CampTableViewCell>()) {
+    : CampCell(kReuseIdentifier, services, parent), ui_(std::make_unique<Ui::CampTableViewCell>()) {
   ui_->setupUi(this);
   ivNative_ = ui_->iv_native;
   ivIcon_ = ui_->iv_icon;
   lTitle_ = ui_->l_title;
   lContent_ = ui_->l_content;
   lRewardButton_ = ui_->l_reward_button;
-  for (QWidget* child : std::initializer_list<QWidget*>{ivNative_, ivIcon_, lTitle_, lRewardButton_}) {
-    child->setAttribute(Qt::WA_TransparentForMouseEvents);  // the whole cell is the tap target
-  }
+  passClicksThrough({ivNative_, ivIcon_, lTitle_, lRewardButton_});
   ivNative_->setCornerRadius(8);
   ivIcon_->setCornerRadius(kIcon / 5.0);
-  lTitle_->setFont(style::pixelFont(15, QFont::DemiBold));
-  lTitle_->setStyleSheet("color: #111111;");
-  lRewardButton_->setFont(style::pixelFont(13, QFont::DemiBold));
-  setFocusPolicy(Qt::StrongFocus);
+  styleTitle(lTitle_);
+  stylePill(lRewardButton_);
   setAutoFillBackground(false);
 }
 
@@ -168,12 +103,9 @@ CampTableViewCell::~CampTableViewCell() = default;
 
 void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType,
                                 CampClickProtocol* campClickProtocol) {
-  Log::log("setItem", Log::Level::info());
   // A key from the flow belongs to its campaign: a reused cell must not claim with it.
   if (!camp_ || camp_->campid != camp.campid) ovnkey_.reset();
-  camp_ = camp;
-  row_ = row;
-  campClickProtocol_ = campClickProtocol;
+  bind(camp, row, campClickProtocol);
 
   nativeShown_ = listType == Orvane::TYPE_LIST_NATIVE && camp.nativeurl.has_value();
   if (nativeShown_) {
@@ -184,19 +116,18 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
     iconShown_ = false;
     ivIcon_->hide();
     ivNative_->show();
-    loadImage(ivNative_, *camp.nativeurl, true);
+    loadCampImage(ivNative_, *camp.nativeurl, true);
   } else {
     ivNative_->hide();
-    ivNative_->clear();
-    ivNative_->setImage(nullptr);
-    // An icon address that does not parse leaves the icon empty rather than stale.
-    iconShown_ = parsesAsUrl(camp.iconurl);
+    forgetImage(ivNative_);
+    // An icon address that is no web address leaves the icon empty rather than stale.
+    const auto icon = camp.iconurl ? webUrl(*camp.iconurl) : std::nullopt;
+    iconShown_ = icon.has_value();
     ivIcon_->setVisible(iconShown_);
     if (iconShown_) {
-      loadImage(ivIcon_, *camp.iconurl, false);
+      loadCampImage(ivIcon_, *icon, false);
     } else {
-      ivIcon_->clear();
-      ivIcon_->setImage(nullptr);
+      forgetImage(ivIcon_);
     }
   }
   lchDivision_ = listType == Orvane::TYPE_LIST_NATIVE ? 10 : 2;
@@ -208,7 +139,7 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
   setAccessibleName(QString::fromStdString(camp.name));
   setAccessibleDescription(lContent_->plainText());
 
-  const auto waiting = join_->getPartiConfirmList();
+  const auto waiting = join().getPartiConfirmList();
   if (camp.convflag == 1) {
     setState(State::collect, false);
   } else if (std::find(waiting.begin(), waiting.end(), camp.campid) != waiting.end()) {
@@ -220,14 +151,9 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
   update();
 }
 
-void CampTableViewCell::loadImage(qt::ImageView* view, const std::string& url, bool native) {
-  view->clear();
-  view->setImage(nullptr);
-  QPointer<CampTableViewCell> self(this);
+void CampTableViewCell::loadCampImage(qt::ImageView* view, const std::string& url, bool native) {
   const std::int64_t campid = camp_ ? camp_->campid : -1;
-  view->setUrl(url, std::nullopt, *images_, [self, native, campid](ImagePtr image) {
-    if (self) self->imageArrived(native, image, campid);
-  });
+  loadImage(view, url, [this, native, campid](ImagePtr image) { imageArrived(native, image, campid); });
 }
 
 void CampTableViewCell::imageArrived(bool native, const ImagePtr& image, std::int64_t campid) {
@@ -258,13 +184,7 @@ void CampTableViewCell::setState(State state, bool relayout) {
       tapAction_ = [this] { clickAccumulation(); };
       break;
   }
-  // A style sheet costs a re-polish: only when the accent changed.
-  const QColor accent = Orvane::shared().orvaneColorPrimary;
-  if (pillColour_ != accent.rgba() || lRewardButton_->styleSheet().isEmpty()) {
-    pillColour_ = accent.rgba();
-    lRewardButton_->setStyleSheet(
-        QString("background: %1; color: white; border-radius: 14px; padding: 0 12px;").arg(accent.name()));
-  }
+  stylePill(lRewardButton_);
   lRewardButton_->setAccessibleName(lRewardButton_->text());
   if (relayout) layoutFor(width(), true);
 }
@@ -273,17 +193,13 @@ void CampTableViewCell::setParticipationCheckPossible() { setState(State::partic
 void CampTableViewCell::setAccumulationPossible() { setState(State::collect); }
 
 void CampTableViewCell::clickJoin() {
-  if (!camp_) return;
-  if (camp_->detailpage == 1) {
-    if (campClickProtocol_ && row_ >= 0) campClickProtocol_->onClick(row_);
-    return;
-  }
+  if (!camp_ || openDetailPage()) return;
   joinReceiver_ = std::make_shared<JoinReceiver>(this, camp_->campid);
-  join_->startJoin(*camp_, joinReceiver_);
+  join().startJoin(*camp_, joinReceiver_);
 }
 
 void CampTableViewCell::clickParticipation() {
-  if (camp_) join_->flowParticipation(*camp_);
+  if (camp_) join().flowParticipation(*camp_);
 }
 
 void CampTableViewCell::clickAccumulation() {
@@ -295,7 +211,7 @@ void CampTableViewCell::clickAccumulation() {
              Log::Level::error());
     return;
   }
-  join_->apiReward(camp_->campid, *key);
+  join().apiReward(camp_->campid, *key);
 }
 
 void CampTableViewCell::joinCallback(std::int64_t campid, const std::optional<std::string>& ovnkey) {
@@ -313,10 +229,8 @@ void CampTableViewCell::joinCallback(std::int64_t campid, const std::optional<st
 }
 
 void CampTableViewCell::prepareForReuse() {
-  ivNative_->clear();
-  ivNative_->setImage(nullptr);
-  ivIcon_->clear();
-  ivIcon_->setImage(nullptr);
+  forgetImage(ivNative_);
+  forgetImage(ivIcon_);
   tapAction_ = nullptr;
 }
 
@@ -342,47 +256,32 @@ int CampTableViewCell::layoutFor(int width, bool apply) const {
     textX = kPadX + kIcon + kGap;
   }
   const int textWidth = std::max(1, width - textX - kPadX);
-  const int titleH = titleHeight(lTitle_, textWidth);
+  const int titleH = titleHeight(*lTitle_, textWidth);
   if (apply) lTitle_->setGeometry(textX, columnTop, textWidth, titleH);
   int column = columnTop + titleH + (nativeShown_ ? 4 : lchDivision_);
   const int contentH = lContent_->heightForWidth(textWidth);
   if (apply) lContent_->setGeometry(textX, column, textWidth, contentH);
   column += contentH + 8;
-  const int pillWidth =
-      std::max(kPillMinWidth, lRewardButton_->fontMetrics().horizontalAdvance(lRewardButton_->text()) + 24);
-  if (apply) lRewardButton_->setGeometry(width - kPadX - pillWidth, column, pillWidth, kPillHeight);
+  const int pill = pillWidth(*lRewardButton_, lRewardButton_->text());
+  if (apply) lRewardButton_->setGeometry(width - kPadX - pill, column, pill, kPillHeight);
   column += kPillHeight;
   const int bottom = std::max(column, iconShown_ && !nativeShown_ ? kPadY + kIcon : 0);
   return bottom + kPadY;
 }
 
 void CampTableViewCell::resizeEvent(QResizeEvent* event) {
-  TableViewCell::resizeEvent(event);
+  CampCell::resizeEvent(event);
   layoutFor(width(), true);
 }
 
-void CampTableViewCell::paintEvent(QPaintEvent* /*event*/) {
-  QPainter painter(this);
-  paintCampCell(painter, *this, {ivNative_, ivIcon_});
-}
+std::vector<const qt::ImageView*> CampTableViewCell::imageViews() const { return {ivNative_, ivIcon_}; }
 
-void CampTableViewCell::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && tapAction_) {
-    // The action may reload the list and with it this cell: run a copy.
-    const auto action = tapAction_;
-    action();
-    return;
-  }
-  TableViewCell::mouseReleaseEvent(event);
-}
-
-void CampTableViewCell::keyPressEvent(QKeyEvent* event) {
-  if (isActivationKey(*event) && tapAction_) {
-    const auto action = tapAction_;
-    action();
-    return;
-  }
-  TableViewCell::keyPressEvent(event);
+bool CampTableViewCell::tap() {
+  if (!tapAction_) return false;
+  // The action may reload the list and with it this cell: run a copy.
+  const auto action = tapAction_;
+  action();
+  return true;
 }
 
 }  // namespace orvane::ui

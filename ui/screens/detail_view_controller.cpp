@@ -8,13 +8,14 @@
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QUrl>
 
 #include "core/api/api_list.hpp"
 #include "core/participation/api_join.hpp"
 #include "core/screens/reward_text.hpp"
 #include "core/support/fetch.hpp"
 #include "core/support/image_cache_loader.hpp"
+#include "core/support/log_text.hpp"
+#include "core/support/url.hpp"
 #include "orvane/localized.hpp"
 #include "orvane/log.hpp"
 #include "platform/qt/qt_image_codec.hpp"
@@ -31,10 +32,6 @@ namespace orvane::ui {
 namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
-
-std::string optionalText(const std::optional<std::int64_t>& value) {
-  return value ? "Optional(" + std::to_string(*value) + ")" : std::string("nil");
-}
 
 // A read-only text that is exactly as high as its content, so the page scrolls as one.
 void prepareText(QTextBrowser* view) {
@@ -299,12 +296,14 @@ void DetailViewController::finish() {
 void DetailViewController::loadImage(const std::string& url, bool native) {
   QLabel* target = native ? ui_->iv_native : ui_->iv_icon;
   paintPlaceholder(target, native ? QSize(std::max(1, width()), 200) : QSize(96, 96));
-  if (url.empty() || !QUrl(qs(url), QUrl::StrictMode).isValid()) {
+  // Server data: only a web address is loaded, never a file of this machine.
+  const auto address = webUrl(url);
+  if (!address) {
     Log::log("DetailViewController: no usable image address:", {url}, Log::Level::error());
     return;
   }
   // The loader belongs to the screen and drops its deliveries with it.
-  imageLoader_->obtainImageWithPath(url, [this, native](ImagePtr image) {
+  imageLoader_->obtainImageWithPath(*address, [this, native](ImagePtr image) {
     const QImage* q = image ? qt::QtImageCodec::qimage(*image) : nullptr;
     if (q == nullptr || q->isNull()) return;
     if (native) {

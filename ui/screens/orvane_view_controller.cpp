@@ -7,9 +7,11 @@
 #include <utility>
 
 #include "core/api/api_list.hpp"
+#include "core/api/decode_utf8.hpp"
 #include "core/participation/api_join.hpp"
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/fetch.hpp"
+#include "core/support/log_text.hpp"
 #include "orvane/localized.hpp"
 #include "orvane/log.hpp"
 #include "orvane/orvane.hpp"
@@ -25,11 +27,6 @@
 namespace orvane::ui {
 
 namespace {
-
-std::string fromUtf8Lossy(const std::string& bytes) {
-  // Invalid sequences become U+FFFD, as a repairing UTF-8 decoder does.
-  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())).toStdString();
-}
 
 std::string withoutAll(std::string text, const std::string& needle) {
   if (needle.empty()) return text;
@@ -141,7 +138,9 @@ void OrvaneViewController::apiReq() {
 Result<OrvaneViewController::Prepared> OrvaneViewController::prepareAnswer(std::string_view body,
                                                                            const std::string& newline,
                                                                            Presorted basis) {
-  const std::string text = withoutAll(fromUtf8Lossy(std::string(body)), newline);
+  // A leading byte-order mark is no part of the text.
+  if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
+  const std::string text = withoutAll(repairUtf8(body), newline);
   auto decoded = decodeReq(text);
   if (!decoded.ok()) {
     Log::log("OrvaneViewController Decoding Error", Log::Level::error());
@@ -150,9 +149,7 @@ Result<OrvaneViewController::Prepared> OrvaneViewController::prepareAnswer(std::
   }
   Req req = std::move(decoded).value();
   if (req.result != 200) {
-    Log::log("OrvaneViewController getReq Error : ",
-             {req.result ? "Optional(" + std::to_string(*req.result) + ")" : std::string("nil")},
-             Log::Level::error());
+    Log::log("OrvaneViewController getReq Error : ", {optionalText(req.result)}, Log::Level::error());
   }
   Prepared prepared{classify(std::move(req)), std::move(basis)};
   const KindChoice choice = chooseKind(prepared.lists);
@@ -199,7 +196,7 @@ void OrvaneViewController::showResponse(CampLists lists, Presorted presorted) {
     const CampKind kind =
         choice.result == KindChoice::Result::bothKinds ? kindForTab(selectedSegment_) : *choice.selected;
     selectKind(kind);
-    // Sorted on the transport's thread for this very kind, mode and list style.
+    // Sorted off the GUI thread for this very kind, mode and list style.
     if (presorted.sorted && presorted.kind == kind && presorted.segment == selectedSegment_ &&
         presorted.sortTitle == bSort_->text().toStdString() && presorted.listType == listType_) {
       showSorted(std::move(*presorted.sorted));

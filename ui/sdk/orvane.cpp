@@ -36,12 +36,6 @@ ui::NavigationController* makeWall() {
   return qobject_cast<ui::NavigationController*>(storyboard->instantiateInitialViewController());
 }
 
-// The one wall shown by presentOrvane; a second call raises it instead of stacking another.
-QPointer<QWidget>& presentedWall() {
-  static QPointer<QWidget> wall;
-  return wall;
-}
-
 constexpr int kWallWidth = 390;
 constexpr int kWallHeight = 720;
 
@@ -88,7 +82,7 @@ void Orvane::presentOrvane(QWidget* from) {
     return;
   }
   if (!initialized("presentOrvane")) return;
-  if (QWidget* open = presentedWall()) {
+  if (QWidget* open = presentedWall_) {
     Log::log("Orvane presentOrvane: the wall is already shown; brought to the front", Log::Level::info());
     open->raise();
     open->activateWindow();
@@ -114,7 +108,7 @@ void Orvane::presentOrvane(QWidget* from) {
   // Centred over the host's window.
   const QRect host = hostWindow->frameGeometry();
   window->move(host.center() - QPoint(window->width() / 2, window->height() / 2));
-  presentedWall() = window;
+  presentedWall_ = window;
   window->show();
 }
 

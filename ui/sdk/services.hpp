@@ -27,16 +27,19 @@ class NotificationCenter;
 //         : ViewController(std::move(services), parent) {}
 //     void load() {
 //       const auto& platform = services().platform;  // store, main queue, executor, HTTP
-//       rows_ = fetch(*platform, [&](auto done) { return ApiList(platform).getRewardList(...,
-//       std::move(done)); },
-//                     decodeRewardList, [this](Result<RewardList> list) { show(std::move(list)); });
+//       rows_ = fetch(
+//           *platform,
+//           [&](auto done) { return ApiList(platform).getRewardList(kind, from, to, std::move(done)); },
+//           decodeRewardList, [this](Result<RewardList> list) { show(std::move(list)); });
 //     }
 //     RequestHandle rows_;
 //   };
 //
 // Cells and the footer take `const Services&` in their constructor and keep what they
 // need; the screen that registers a cell hands its own bundle on. A screen made by a
-// segue gets the bundle of the screen that performed it (the storyboard passes it).
+// segue gets the bundle of the screen that performed it (the storyboard passes it). In
+// a UI test, WallTest::services() (tests/ui/wall_test_support.hpp) is the shared bundle
+// on the test's platform without animations; any field can be replaced by the test's own.
 namespace orvane::ui {
 
 struct Services {
