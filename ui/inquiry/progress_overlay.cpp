@@ -51,7 +51,7 @@ ProgressOverlay::~ProgressOverlay() {
 
 bool ProgressOverlay::eventFilter(QObject* watched, QEvent* event) {
   if (watched == host_ && event->type() == QEvent::Resize) setGeometry(host_->rect());
-  // Another child raised later (an alert) stays above; a new screen below does not.
+  // A screen pushed meanwhile must not cover it.
   if (watched == host_ && event->type() == QEvent::ChildAdded) raise();
   return QWidget::eventFilter(watched, event);
 }
@@ -67,10 +67,6 @@ bool ProgressOverlay::event(QEvent* event) {
     case QEvent::Wheel:
       event->accept();
       return true;  // nothing under the overlay may be touched, Tab included
-    case QEvent::FocusOut:
-      // Keep the focus while up, unless a window of its own (an alert) takes it.
-      if (isVisible() && static_cast<QFocusEvent*>(event)->reason() == Qt::TabFocusReason) setFocus();
-      break;
     default:
       break;
   }

@@ -135,7 +135,8 @@ RequestViewController::RequestViewController(Services services, QWidget* parent)
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     if (now && ui_->v_content->isAncestorOf(now)) ui_->sv_main->ensureWidgetVisible(now, 16, 24);
   });
-  chooseKind(form_.typeList().size());  // paints the prompts
+  showKind();
+  showCampaign();
 }
 
 RequestViewController::~RequestViewController() {
@@ -174,7 +175,7 @@ void RequestViewController::requestAgreement() {
 void RequestViewController::showCampaigns(const Result<Req>& answer) {
   if (answer.ok()) {
     form_.setCampaigns(answer.value().camp);
-    chooseCampaign(form_.campaigns() ? form_.campaigns()->size() : 0);  // repaints
+    showCampaign();
   } else if (answer.error().kind == Error::Kind::decoding) {
     Log::log(answer.error().description, Log::Level::error());
   }
@@ -257,6 +258,10 @@ void RequestViewController::clickRequestType() {
 
 void RequestViewController::chooseKind(std::size_t row) {
   form_.chooseKind(row);
+  showKind();
+}
+
+void RequestViewController::showKind() {
   const bool chosen = form_.kind().has_value();
   ui_->l_request_type->setText(QString::fromStdString(form_.kindText()));
   ui_->l_request_type->setStyleSheet(chosen ? QStringLiteral("color:#111111;")
@@ -288,6 +293,10 @@ void RequestViewController::clickAdSelect() {
 
 void RequestViewController::chooseCampaign(std::size_t row) {
   form_.chooseCampaign(row);
+  showCampaign();
+}
+
+void RequestViewController::showCampaign() {
   const bool chosen = form_.chosenCampaignId().has_value();
   ui_->l_ad_select->setText(QString::fromStdString(form_.campaignText()));
   ui_->l_ad_select->setStyleSheet(chosen ? QStringLiteral("color:#111111;")

@@ -91,6 +91,8 @@ class RequestViewController : public ViewController {
   void fitAgreement();
   void chooseKind(std::size_t row);
   void chooseCampaign(std::size_t row);
+  void showKind();
+  void showCampaign();
   void takePhoto();
   void acceptPictures(std::vector<inquiry::PickedPicture> pictures);
   void setScreenshot(ProcessedScreenshot processed);
