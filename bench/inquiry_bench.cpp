@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 #include <chrono>
@@ -112,11 +113,15 @@ class PhotoSource : public inquiry::PictureSource {
   QString path_;
 };
 
+// Waits in the event loop, without spinning: a busy GUI thread would take a core from
+// the workers it waits for. A light timer wakes the wait now and then to check the clock.
 bool spinUntil(const std::function<bool()>& done) {
   const auto deadline = Clock::now() + std::chrono::seconds(30);
+  QTimer wake;
+  wake.start(50);
   while (!done()) {
     if (Clock::now() > deadline) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
   }
   return true;
 }
