@@ -298,15 +298,19 @@ TEST_F(InquiryFormTest, SubmitsTwoScreenshotsAsTheServerStoresThem) {
   EXPECT_EQ(stored.field("campid"), std::to_string(*form_->form().chosenCampaignId()));
   EXPECT_EQ(stored.field("content"), "The reward for my last campaign never arrived.");
   ASSERT_EQ(stored.files.size(), 2u);
+  // Pictures are accepted as their loads complete, so the list's order is the one sent.
+  const auto& sent = form_->screenShotList();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0]->width() + sent[1]->width(), 64 + 40);
   qt::QtImageCodec codec;
   for (std::size_t i = 0; i < 2; ++i) {
-    const auto picture = ui::loadPictureFile(paths[static_cast<int>(i)]);
-    ASSERT_TRUE(picture.image);
-    const auto expected = codec.encodeJpeg(*picture.image, ApiProvider::kJpegQuality);
+    const auto expected = codec.encodeJpeg(*sent[i], ApiProvider::kJpegQuality);
     ASSERT_TRUE(expected);
     EXPECT_EQ(stored.files[i].field, "uploadfiles[]");
     EXPECT_EQ(stored.files[i].contentType, "image/jpeg");
     EXPECT_TRUE(stored.files[i].data == *expected) << "file " << i << " differs";
+    EXPECT_EQ(QImage::fromData(QByteArray::fromStdString(stored.files[i].data)).size(),
+              QSize(sent[i]->width(), sent[i]->height()));
   }
 
   // The notice's button returns to the wall.
