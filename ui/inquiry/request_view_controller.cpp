@@ -13,6 +13,7 @@
 #include "core/api/api_list.hpp"
 #include "core/inquiry/inquiry_sender.hpp"
 #include "core/support/fetch.hpp"
+#include "core/support/log_text.hpp"
 #include "orvane/localized.hpp"
 #include "orvane/log.hpp"
 #include "ui/inquiry/check_box.hpp"
@@ -31,10 +32,6 @@ namespace orvane::ui {
 namespace {
 
 QString text(std::string_view key) { return QString::fromStdString(localized(key)); }
-
-std::string optionalText(const std::optional<std::int64_t>& value) {
-  return value ? "Optional(" + std::to_string(*value) + ")" : std::string("nil");
-}
 
 constexpr int kAgreementMinHeight = 64;
 constexpr int kAgreementMaxHeight = 160;
