@@ -1,12 +1,18 @@
 #include "orvane/orvane.hpp"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
 #include <QGuiApplication>
+#include <QMetaMethod>
 #include <QPointer>
 #include <QScreen>
+#include <QThread>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <cstdio>
 
+#include "core/sdk/identity.hpp"
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/platform/platform.hpp"
 #include "orvane/log.hpp"
@@ -14,26 +20,46 @@
 #include "ui/screens/orvane_carousel_view.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/storyboard.hpp"
+#include "ui/sdk/wall_placement.hpp"
 
 namespace orvane {
 
 namespace {
 
+// A fault of the host's integration: the log is off unless the host turned it on,
+// so it goes to standard error as well.
+void reportFault(const std::string& text) {
+  const std::string line = "Orvane " + text;
+  std::fprintf(stderr, "%s\n", line.c_str());
+  Log::log(line, Log::Level::error());
+}
+
+bool onApplicationThread() {
+  const auto* app = QCoreApplication::instance();
+  return app != nullptr && QThread::currentThread() == app->thread();
+}
+
 // Looked up at every call so that a store swapped in later (tests) is the one written.
 std::shared_ptr<KeyValueStore> store() { return Platform::current()->store; }
 
-bool initialized(const char* operation) {
-  const auto mkey = store()->string(keys::kMkey);
-  if (mkey && !mkey->empty()) return true;
-  Log::log(std::string("Orvane ") + operation + ": initialize(mkey, mckey, userId) has not been called yet",
-           Log::Level::error());
-  return false;
+// Widgets need the QApplication and its thread; without them Qt would stop the process.
+bool canMakeWidgets(const char* operation) {
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+    reportFault(std::string(operation) + ": there is no QApplication yet; make it first. Nothing shown");
+    return false;
+  }
+  if (!onApplicationThread()) {
+    reportFault(std::string(operation) + ": called off the GUI thread. Nothing shown");
+    return false;
+  }
+  return true;
 }
 
-ui::NavigationController* makeWall() {
-  auto storyboard = ui::Storyboard::named(QStringLiteral("OrvaneStoryboard"));
-  if (!storyboard) return nullptr;
-  return qobject_cast<ui::NavigationController*>(storyboard->instantiateInitialViewController());
+bool initialized(const char* operation) {
+  const auto identity = readIdentity(store().get());
+  if (identity.ok()) return true;
+  reportFault(std::string(operation) + ": " + identity.error().description + ". Nothing shown");
+  return false;
 }
 
 // The one wall shown by presentOrvane; a second call raises it instead of stacking another.
@@ -42,10 +68,65 @@ QPointer<QWidget>& presentedWall() {
   return wall;
 }
 
-constexpr int kWallWidth = 390;
-constexpr int kWallHeight = 720;
+// The presented wall's window. Esc reaches the wall's container first, which closes
+// the topmost layer; only a key that reaches the dialog itself (nothing inside has
+// the focus) lands in reject(), and goes the same way.
+class WallDialog : public QDialog {
+ public:
+  WallDialog(QWidget* hostWindow, ui::NavigationController* navigation)
+      : QDialog(hostWindow), navigation_(navigation) {}
+
+  void reject() override {
+    if (closing_ || !navigation_) {
+      QDialog::reject();
+      return;
+    }
+    navigation_->handleEscape();
+  }
+
+ protected:
+  // The window's own close (the title bar's button, close()): the whole wall goes.
+  void closeEvent(QCloseEvent* event) override {
+    closing_ = true;
+    QDialog::closeEvent(event);
+    if (!event->isAccepted()) closing_ = false;
+  }
+
+ private:
+  QPointer<ui::NavigationController> navigation_;
+  bool closing_ = false;
+};
 
 }  // namespace
+
+// --- OrvaneWall
+
+OrvaneWall::OrvaneWall(QWidget* content, QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("orvane_wall"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(content);
+  if (auto* navigation = qobject_cast<ui::NavigationController*>(content)) {
+    if (auto* root = navigation->rootViewController()) setWindowTitle(root->navigationItem().title);
+    connect(navigation, &ui::NavigationController::closeRequested, this, &OrvaneWall::onCloseRequested);
+  }
+  setFocusProxy(content);
+}
+
+OrvaneWall::~OrvaneWall() = default;
+
+void OrvaneWall::onCloseRequested() {
+  if (isWindow()) {
+    close();
+  } else if (!isSignalConnected(QMetaMethod::fromSignal(&OrvaneWall::closeRequested))) {
+    reportFault(
+        "OrvaneWall: close was pressed, but the host has not connected closeRequested; "
+        "connect it to remove the wall from its window");
+  }
+  emit closeRequested();
+}
+
+// --- Orvane
 
 Orvane::Orvane() { qt::QtPlatform::install(); }
 
@@ -82,9 +163,18 @@ void Orvane::setCopyRightVisibility(bool visibility) {
 
 void Orvane::setTrackingUsage(bool use) { store()->setBool(keys::kTrackingUsage, use); }
 
+OrvaneWall* Orvane::makeWall(QWidget* parent) {
+  auto storyboard = ui::Storyboard::named(QStringLiteral("OrvaneStoryboard"));
+  if (!storyboard) return nullptr;
+  auto* navigation = qobject_cast<ui::NavigationController*>(storyboard->instantiateInitialViewController());
+  if (navigation == nullptr) return nullptr;
+  return new OrvaneWall(navigation, parent);
+}
+
 void Orvane::presentOrvane(QWidget* from) {
+  if (!canMakeWidgets("presentOrvane")) return;
   if (from == nullptr) {
-    Log::log("Orvane presentOrvane: no host widget given; nothing shown", Log::Level::error());
+    reportFault("presentOrvane: no host widget given. Nothing shown");
     return;
   }
   if (!initialized("presentOrvane")) return;
@@ -94,39 +184,51 @@ void Orvane::presentOrvane(QWidget* from) {
     open->activateWindow();
     return;
   }
-  ui::NavigationController* wall = makeWall();
+  OrvaneWall* wall = makeWall(nullptr);
   if (wall == nullptr) return;
   QWidget* hostWindow = from->window();
-  // A window of its own, modal for the host's window only: the host's other windows keep working.
-  auto* window = new QWidget(hostWindow, Qt::Dialog);
-  window->setObjectName(QStringLiteral("orvane_wall_window"));
-  window->setAttribute(Qt::WA_DeleteOnClose);
-  window->setWindowModality(Qt::WindowModal);
-  window->setWindowTitle(wall->navigationItem().title);
-  auto* layout = new QVBoxLayout(window);
+  // Modal for the host's window only: the host's other windows keep working.
+  auto* dialog = new WallDialog(hostWindow, wall->findChild<ui::NavigationController*>());
+  dialog->setObjectName(QStringLiteral("orvane_wall_window"));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowModality(Qt::WindowModal);
+  dialog->setWindowTitle(wall->windowTitle());
+  dialog->setSizeGripEnabled(false);
+  auto* layout = new QVBoxLayout(dialog);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(wall);
-  QObject::connect(wall, &ui::NavigationController::closeRequested, window, &QWidget::close);
-  window->setMinimumSize(360, 480);
-  QSize size(kWallWidth, kWallHeight);
-  if (QScreen* screen = hostWindow->screen()) size = size.boundedTo(screen->availableGeometry().size());
-  window->resize(size.expandedTo(window->minimumSize()));
-  // Centred over the host's window.
-  const QRect host = hostWindow->frameGeometry();
-  window->move(host.center() - QPoint(window->width() / 2, window->height() / 2));
-  presentedWall() = window;
-  window->show();
+  QObject::connect(wall, &OrvaneWall::closeRequested, dialog, &QWidget::close);
+
+  QScreen* screen = hostWindow->screen() ? hostWindow->screen() : QGuiApplication::primaryScreen();
+  const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 390, 720);
+  const QRect hostFrame = hostWindow->frameGeometry();
+  const QRect hostClient = hostWindow->geometry();
+  // The host's own decorations tell what the desktop will add to this window.
+  const QMargins frame =
+      hostWindow->isVisible()
+          ? QMargins(hostClient.left() - hostFrame.left(), hostClient.top() - hostFrame.top(),
+                     hostFrame.right() - hostClient.right(), hostFrame.bottom() - hostClient.bottom())
+          : QMargins();
+  const auto placement = ui::placeWall(hostWindow->isVisible() ? hostFrame : QRect(), available, frame);
+  dialog->setMinimumSize(placement.minimum);
+  dialog->resize(placement.size);
+  dialog->move(placement.framePosition);
+  presentedWall() = dialog;
+  dialog->show();
+  // Without a window manager nobody else hands the keyboard over.
+  dialog->raise();
+  dialog->activateWindow();
 }
 
-QWidget* Orvane::orvaneViewController() {
-  initialized("orvaneViewController");
-  ui::NavigationController* wall = makeWall();
-  // Placed by the host: the close control hides the wall (or closes its window).
-  if (wall != nullptr)
-    QObject::connect(wall, &ui::NavigationController::closeRequested, wall, &QWidget::close);
-  return wall;
+OrvaneWall* Orvane::orvaneViewController(QWidget* parent) {
+  if (!canMakeWidgets("orvaneViewController")) return nullptr;
+  if (!initialized("orvaneViewController")) return nullptr;
+  return makeWall(parent);
 }
 
-QWidget* Orvane::orvaneCarouselView() { return new ui::OrvaneCarouselView(); }
+QWidget* Orvane::orvaneCarouselView() {
+  if (!canMakeWidgets("orvaneCarouselView")) return nullptr;
+  return new ui::OrvaneCarouselView();
+}
 
 }  // namespace orvane
