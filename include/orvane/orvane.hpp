@@ -33,8 +33,16 @@ class ORVANE_EXPORT Orvane {
   static constexpr int TYPE_BENEFITS_DISPLAY_POPUP = 0;
   static constexpr int TYPE_BENEFITS_DISPLAY_LIST_TOP = 1;
 
-  // Created on first use, which also installs the desktop platform unless one
-  // (a test's) is installed already. Create the QApplication first.
+  // Created on first use, from any thread. Its desktop platform (the host's QSettings,
+  // the HTTP session, the event loop) needs the QApplication; it is installed at the
+  // first use once the application exists, unless one (a test's) is installed already.
+  //
+  // A host may configure the SDK before it makes its QApplication: the values are
+  // kept in memory meanwhile, nothing is sent, and they move into the host's settings
+  // (with its organisation and application names) at the first facade call on the GUI
+  // thread after the application exists, or when its event loop starts, whichever
+  // comes first; an application that ends before either still gets them written.
+  // Set the organisation and application names before that moment.
   static Orvane& shared();
 
   // Writes the media key, the media channel key and the user id, in that order, then

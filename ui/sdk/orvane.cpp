@@ -11,11 +11,14 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <cstdio>
+#include <mutex>
 
 #include "core/sdk/identity.hpp"
 #include "core/sdk/settings_keys.hpp"
+#include "core/support/platform/memory_key_value_store.hpp"
 #include "core/support/platform/platform.hpp"
 #include "orvane/log.hpp"
+#include "platform/qt/qt_key_value_store.hpp"
 #include "platform/qt/qt_platform.hpp"
 #include "ui/screens/orvane_carousel_view.hpp"
 #include "ui/sdk/navigation_controller.hpp"
@@ -34,9 +37,100 @@ void reportFault(const std::string& text) {
   Log::log(line, Log::Level::error());
 }
 
+// --- The desktop platform of a facade made before the application.
+//
+// Until the QApplication exists there is no platform: the process has the in-memory
+// stand-in store and no HTTP session, so nothing can be sent. What the host writes
+// meanwhile is kept there and moves into its settings as soon as the desktop platform
+// is installed: at the facade's first call on the GUI thread once the application
+// exists, or when its event loop first runs, whichever comes first. An application
+// that ends before either still gets the values written to its settings.
+struct Bootstrap {
+  std::mutex mutex;  // facade writes and the hand-over, one at a time
+  bool waiting = false;
+  bool posted = false;
+  bool trackingDefault = false;  // initialize has run in this process
+  std::shared_ptr<KeyValueStore> early;
+};
+
+// Never destroyed: the application's exit routine may run during static destruction.
+Bootstrap& bootstrap() {
+  static auto* b = new Bootstrap;
+  return *b;
+}
+
 bool onApplicationThread() {
   const auto* app = QCoreApplication::instance();
   return app != nullptr && QThread::currentThread() == app->thread();
+}
+
+void copyEarlyValues(const Bootstrap& b, KeyValueStore& into) {
+  if (const auto* memory = dynamic_cast<const MemoryKeyValueStore*>(b.early.get()))
+    for (const auto& [key, value] : memory->persisted()) into.setObject(key, value);
+  if (b.trackingDefault) into.registerDefaults({{keys::kTrackingUsage, StoreValue{true}}});
+}
+
+void installLocked(Bootstrap& b);
+
+void scheduleInstall(Bootstrap& b) {
+  auto* app = QCoreApplication::instance();
+  if (app == nullptr || b.posted) return;
+  b.posted = true;
+  QMetaObject::invokeMethod(
+      app,
+      [] {
+        auto& boot = bootstrap();
+        std::lock_guard lock(boot.mutex);
+        boot.posted = false;
+        installLocked(boot);
+      },
+      Qt::QueuedConnection);
+}
+
+void installLocked(Bootstrap& b) {
+  if (!b.waiting) return;
+  if (!onApplicationThread()) {
+    // Qt objects of the platform belong to the GUI thread.
+    scheduleInstall(b);
+    return;
+  }
+  if (!qt::QtPlatform::install()) return;
+  b.waiting = false;
+  const auto platform = Platform::current();
+  if (platform->store && platform->store != b.early) copyEarlyValues(b, *platform->store);
+  b.early.reset();
+  Log::log(
+      "Orvane: the desktop platform is installed; settings written before the application "
+      "existed are kept",
+      Log::Level::info());
+}
+
+// Runs in the QCoreApplication constructor (or at once, when it exists already).
+void applicationCreated() {
+  auto& b = bootstrap();
+  std::lock_guard lock(b.mutex);
+  if (b.waiting) scheduleInstall(b);
+}
+
+// Runs while the application object goes: the settings of a facade still waiting
+// reach the host's settings store all the same.
+void applicationEnding() {
+  auto& b = bootstrap();
+  std::lock_guard lock(b.mutex);
+  b.posted = false;  // a call still queued goes with the application
+  if (!b.waiting) return;
+  qt::QtKeyValueStore settings;
+  copyEarlyValues(b, settings);
+  settings.sync();
+}
+
+// Every facade call starts here; the lock keeps a write from slipping between the
+// early store's copy and the platform's installation.
+std::unique_lock<std::mutex> ready() {
+  auto& b = bootstrap();
+  std::unique_lock lock(b.mutex);
+  if (b.waiting && QCoreApplication::instance() != nullptr) installLocked(b);
+  return lock;
 }
 
 // Looked up at every call so that a store swapped in later (tests) is the one written.
@@ -128,7 +222,23 @@ void OrvaneWall::onCloseRequested() {
 
 // --- Orvane
 
-Orvane::Orvane() { qt::QtPlatform::install(); }
+Orvane::Orvane() {
+  auto& b = bootstrap();
+  {
+    std::lock_guard lock(b.mutex);
+    if (onApplicationThread() && qt::QtPlatform::install()) return;
+    // A platform installed on purpose (a test's) stays.
+    if (Platform::current()->mainQueue) return;
+    // Made before the application, or off its thread: kept in memory until the
+    // platform can be installed on the GUI thread.
+    b.waiting = true;
+    b.early = Platform::current()->store;
+    scheduleInstall(b);
+  }
+  // Outside the lock: with the application already made, the routine runs at once.
+  qAddPreRoutine(applicationCreated);
+  qAddPostRoutine(applicationEnding);
+}
 
 Orvane& Orvane::shared() {
   static Orvane instance;
@@ -136,32 +246,51 @@ Orvane& Orvane::shared() {
 }
 
 void Orvane::initialize(const std::string& mkey, const std::string& mckey, const std::string& userId) {
+  const auto lock = ready();
   auto s = store();
   s->setString(keys::kMkey, mkey);
   s->setString(keys::kMckey, mckey);
   s->setString(keys::kUserId, userId);
   s->registerDefaults({{keys::kTrackingUsage, StoreValue{true}}});
+  bootstrap().trackingDefault = true;
 }
 
-void Orvane::setMainTitle(const std::string& mainTitle) { store()->setString(keys::kMainTitle, mainTitle); }
+void Orvane::setMainTitle(const std::string& mainTitle) {
+  const auto lock = ready();
+  store()->setString(keys::kMainTitle, mainTitle);
+}
 
-void Orvane::setListType(std::int64_t listType) { store()->setInteger(keys::kListType, listType); }
+void Orvane::setListType(std::int64_t listType) {
+  const auto lock = ready();
+  store()->setInteger(keys::kListType, listType);
+}
 
 void Orvane::setDebugEnabled(bool enabled) { Log::displayLog = enabled; }
 
-void Orvane::setAge(std::int64_t age) { store()->setInteger(keys::kAge, age); }
+void Orvane::setAge(std::int64_t age) {
+  const auto lock = ready();
+  store()->setInteger(keys::kAge, age);
+}
 
-void Orvane::setGender(const std::string& gender) { store()->setString(keys::kGender, gender); }
+void Orvane::setGender(const std::string& gender) {
+  const auto lock = ready();
+  store()->setString(keys::kGender, gender);
+}
 
 void Orvane::setBenefitsType(std::int64_t benefitsType) {
+  const auto lock = ready();
   store()->setInteger(keys::kBenefitsDisplayType, benefitsType);
 }
 
 void Orvane::setCopyRightVisibility(bool visibility) {
+  const auto lock = ready();
   store()->setBool(keys::kCopyrightVisibility, visibility);
 }
 
-void Orvane::setTrackingUsage(bool use) { store()->setBool(keys::kTrackingUsage, use); }
+void Orvane::setTrackingUsage(bool use) {
+  const auto lock = ready();
+  store()->setBool(keys::kTrackingUsage, use);
+}
 
 OrvaneWall* Orvane::makeWall(QWidget* parent) {
   auto storyboard = ui::Storyboard::named(QStringLiteral("OrvaneStoryboard"));
@@ -172,6 +301,7 @@ OrvaneWall* Orvane::makeWall(QWidget* parent) {
 }
 
 void Orvane::presentOrvane(QWidget* from) {
+  { const auto lock = ready(); }
   if (!canMakeWidgets("presentOrvane")) return;
   if (from == nullptr) {
     reportFault("presentOrvane: no host widget given. Nothing shown");
@@ -221,12 +351,14 @@ void Orvane::presentOrvane(QWidget* from) {
 }
 
 OrvaneWall* Orvane::orvaneViewController(QWidget* parent) {
+  { const auto lock = ready(); }
   if (!canMakeWidgets("orvaneViewController")) return nullptr;
   if (!initialized("orvaneViewController")) return nullptr;
   return makeWall(parent);
 }
 
 QWidget* Orvane::orvaneCarouselView() {
+  { const auto lock = ready(); }
   if (!canMakeWidgets("orvaneCarouselView")) return nullptr;
   return new ui::OrvaneCarouselView();
 }
