@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QEasingCurve>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QParallelAnimationGroup>
@@ -12,6 +13,7 @@
 
 #include "orvane/localized.hpp"
 #include "ui/sdk/icons.hpp"
+#include "ui/sdk/layers.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/style.hpp"
 
@@ -338,6 +340,30 @@ void NavigationController::showEvent(QShowEvent* event) {
     top->viewWillAppear();
     top->viewDidAppear();
   }
+}
+
+void NavigationController::handleEscape() {
+  if (QWidget* layer = layers::topmost(this)) {
+    // Straight to the layer: sent through the application, an ignored key would come
+    // back here.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    static_cast<QObject*>(layer)->event(&escape);
+    if (escape.isAccepted()) return;
+  }
+  if (impl_->stack.size() > 1) {
+    popViewController(true);
+    return;
+  }
+  emit closeRequested();
+}
+
+void NavigationController::keyPressEvent(QKeyEvent* event) {
+  if (event->key() != Qt::Key_Escape) {
+    ViewController::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+  if (!event->isAutoRepeat()) handleEscape();
 }
 
 void NavigationController::hideEvent(QHideEvent* event) {
