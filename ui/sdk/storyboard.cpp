@@ -1,6 +1,7 @@
 #include "ui/sdk/storyboard.hpp"
 
 #include "orvane/log.hpp"
+#include "ui/screens/benefits_view_controller.hpp"
 #include "ui/screens/can_receive_benefits_view_controller.hpp"
 #include "ui/screens/detail_view_controller.hpp"
 #include "ui/screens/orvane_view_controller.hpp"
@@ -45,6 +46,7 @@ ViewController* Storyboard::instantiateViewController(const QString& identifier)
   if (identifier == QLatin1String("DetailViewController")) return new DetailViewController(services_);
   if (identifier == QLatin1String("CanReceiveBenefitsViewController"))
     return new CanReceiveBenefitsViewController(services_);
+  if (identifier == QLatin1String("BenefitsViewController")) return new BenefitsViewController(services_);
   reportMissing(identifier);
   return nullptr;
 }
