@@ -1,13 +1,13 @@
 #include "ui/screens/benefits_view_controller.hpp"
 
 #include <QDateTime>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimeZone>
-#include <QVBoxLayout>
 #include <chrono>
 #include <utility>
 
@@ -106,15 +106,21 @@ BenefitsViewController::BenefitsViewController(Services services, QWidget* paren
   lEmpty_->setWordWrap(true);
   lEmpty_->setStyleSheet(QStringLiteral("color:#8C8C8C;font-size:14px;"));
   lEmpty_->setAttribute(Qt::WA_TransparentForMouseEvents);
-  auto* emptyLayout = new QVBoxLayout(tvReward_->viewport());
-  emptyLayout->setContentsMargins(16, 16, 16, 16);
-  emptyLayout->addWidget(lEmpty_);
+  // Placed by hand: a layout on the viewport would lay out the whole window whenever a
+  // row's cell is shown or hidden while scrolling.
+  tvReward_->viewport()->installEventFilter(this);
   lEmpty_->hide();
   tvReward_->registerCell(RewardTableViewCell::kReuseIdentifier, [] { return new RewardTableViewCell; });
   tvReward_->setDataSource(this);
 }
 
 BenefitsViewController::~BenefitsViewController() { tvReward_->setDataSource(nullptr); }
+
+bool BenefitsViewController::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == tvReward_->viewport() && event->type() == QEvent::Resize)
+    lEmpty_->setGeometry(tvReward_->viewport()->rect().adjusted(16, 16, -16, -16));
+  return ViewController::eventFilter(watched, event);
+}
 
 Instant BenefitsViewController::now() const {
   const auto& platform = services().platform;

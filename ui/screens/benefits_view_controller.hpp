@@ -64,6 +64,7 @@ class BenefitsViewController : public ViewController, public TableViewDataSource
 
  protected:
   void viewDidLoad() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void apiRewardList(const std::string& sStart, const std::string& sEnd);
