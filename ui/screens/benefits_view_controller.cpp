@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
@@ -42,9 +43,29 @@ class SystemTimeZone final : public TimeZoneRule {
   QTimeZone zone_ = QTimeZone::systemTimeZone();
 };
 
+// A thin outline over a widget that has the keyboard focus; clicks pass through.
+class FocusFrame : public QWidget {
+ public:
+  explicit FocusFrame(QWidget* over) : QWidget(over) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+    hide();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* /*event*/) override {
+    QPainter p(this);
+    p.setPen(QPen(style::kDescriptionGrey, 2));
+    p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+  }
+};
+
 // A selector: a bordered button with its title on the left and a chevron on the right.
 void styleSelector(QPushButton* button) {
   button->setCursor(Qt::PointingHandCursor);
+  // Reached by Tab; a click leaves no focus border behind once the sheet is gone.
+  button->setFocusPolicy(Qt::TabFocus);
   button->setStyleSheet(
       QStringLiteral("QPushButton{background:white;color:#111111;border:1px solid rgb(227,227,227);"
                      "border-radius:8px;font-size:14px;text-align:left;padding:0 36px 0 12px;}"
@@ -96,9 +117,11 @@ BenefitsViewController::BenefitsViewController(Services services, QWidget* paren
 
   tvReward_->setAccessibleName(qs(localized("ov_benefits_received")));
   tvReward_->setEstimatedRowHeight(RewardTableViewCell::kHeight);
-  tvReward_->setStyleSheet(
-      QStringLiteral("orvane--ui--CampaignTableView{border:1px solid transparent;}"
-                     "orvane--ui--CampaignTableView:focus{border-color:#8C8C8C;}"));
+  // A frame drawn over the table while the keyboard is in it (it scrolls with the arrow
+  // and page keys). Not a style sheet: every row below would be styled through it.
+  focusFrame_ = new FocusFrame(tvReward_);
+  focusFrame_->setObjectName(QStringLiteral("v_focus_frame"));
+  tvReward_->installEventFilter(this);
   lEmpty_ = new QLabel(qs(localized("ov_no_receive_benefits")), tvReward_->viewport());
   lEmpty_->setObjectName(QStringLiteral("l_empty_history"));
   lEmpty_->setTextFormat(Qt::PlainText);
@@ -119,6 +142,13 @@ BenefitsViewController::~BenefitsViewController() { tvReward_->setDataSource(nul
 bool BenefitsViewController::eventFilter(QObject* watched, QEvent* event) {
   if (watched == tvReward_->viewport() && event->type() == QEvent::Resize)
     lEmpty_->setGeometry(tvReward_->viewport()->rect().adjusted(16, 16, -16, -16));
+  if (watched == tvReward_) {
+    if (event->type() == QEvent::Resize) focusFrame_->setGeometry(tvReward_->rect());
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+      focusFrame_->setVisible(tvReward_->hasFocus());
+      focusFrame_->raise();
+    }
+  }
   return ViewController::eventFilter(watched, event);
 }
 

@@ -81,7 +81,8 @@ class BenefitsViewController : public ViewController, public TableViewDataSource
   QLabel* lTerm_;
   CampaignTableView* tvReward_;
   QLabel* lNoReceiveBenefits_;
-  QLabel* lEmpty_;  // inside the table: a 200 without rows
+  QLabel* lEmpty_;       // inside the table: a 200 without rows
+  QWidget* focusFrame_;  // over the table while it has the keyboard focus
 
   std::vector<Reward> reward_;
   std::unique_ptr<TimeZoneRule> zone_;

@@ -19,10 +19,9 @@ constexpr int kNameHeight = 20;
 constexpr int kDateHeight = 18;
 const QColor kSeparator{0xF0, 0xF0, 0xF0};
 
+// A style sheet, not the palette: a style sheet anywhere above the row would reset it.
 void colour(QLabel* label, const QColor& color) {
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, color);
-  label->setPalette(palette);
+  label->setStyleSheet(QStringLiteral("color:%1;").arg(color.name()));
 }
 
 }  // namespace
