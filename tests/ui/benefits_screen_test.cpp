@@ -249,6 +249,12 @@ TEST_F(BenefitsScreen, TheFirstQueryIsEveryKindOverTheLastWeek) {
   EXPECT_EQ(cells[0]->findChild<QLabel*>("l_name")->text(), "Cloudberry Puzzle");
   EXPECT_EQ(cells[0]->findChild<QLabel*>("l_date")->text(), dashed(today()));
   EXPECT_EQ(cells[0]->findChild<QLabel*>("l_reward_price")->text(), "300 P");
+  EXPECT_EQ(cells[0]->findChild<QLabel*>("l_reward_price")->palette().color(QPalette::WindowText),
+            Orvane::shared().orvaneColorPrimary);
+  // Tab order: the two selectors, then the table, which shows it has the keyboard.
+  EXPECT_EQ(child<QPushButton>("b_benefits_kind")->nextInFocusChain(), child<QPushButton>("b_period"));
+  screen_->tableView()->setFocus(Qt::TabFocusReason);
+  EXPECT_TRUE(child<QWidget>("v_focus_frame")->isVisible());
   // The back control above the screen names it; the bar's two controls stay on the list.
   EXPECT_EQ(wall_->findChild<QToolButton*>("b_back")->text(), qs(localized("ov_benefits_received")));
   EXPECT_FALSE(wall_->findChild<QToolButton*>("b_history")->isVisible());
@@ -450,6 +456,7 @@ TEST_F(BenefitsScreen, TheBarLeadsToTheHistoryAndTheInquiryFormByKeyboardToo) {
   for (int i = 0; i < 12 && QApplication::focusWidget() != history; ++i)
     QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : wall_, Qt::Key_Tab);
   ASSERT_EQ(QApplication::focusWidget(), history);
+  EXPECT_TRUE(history->property("keyboardFocus").toBool()) << "the keyboard's focus is marked";
   QTest::keyClick(history, Qt::Key_Space);
   ASSERT_NE(qobject_cast<BenefitsViewController*>(wall_->topViewController()), nullptr);
   QTest::mouseClick(wall_->findChild<QToolButton*>("b_back"), Qt::LeftButton);
@@ -520,6 +527,7 @@ TEST_F(WallBarOnXvfb, TheBarControlsAreDrawnLightUpAndOpenByPointerAndKeys) {
   // Under the pointer the round mark lights up; a click opens the history.
   const QPoint inMark(22, 5);
   EXPECT_EQ(onScreen(history, inMark), QColor(Qt::white));
+  EXPECT_EQ(onScreen(history, QPoint(22, 1)), QColor(Qt::white)) << "no focus mark without the keyboard";
   input.moveTo(history->mapToGlobal(QPoint(22, 22)));
   ASSERT_TRUE(QTest::qWaitFor([&] { return history->underMouse(); }, 5000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return onScreen(history, inMark) == QColor(0xF2, 0xF2, 0xF2); }, 5000))
@@ -541,6 +549,9 @@ TEST_F(WallBarOnXvfb, TheBarControlsAreDrawnLightUpAndOpenByPointerAndKeys) {
     (void)QTest::qWaitFor([&] { return QApplication::focusWidget() != before; }, 1000);
   }
   ASSERT_EQ(QApplication::focusWidget(), history);
+  // The keyboard's focus is drawn: the round mark's rim.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return onScreen(history, QPoint(22, 1)).lightness() < 200; }, 5000))
+      << qPrintable(onScreen(history, QPoint(22, 1)).name());
   input.key(XTestInput::kSpace);
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return qobject_cast<BenefitsViewController*>(wall_->topViewController()) != nullptr; }, 5000));

@@ -78,6 +78,7 @@ OrvaneViewController::OrvaneViewController(Services services, QWidget* parent)
   bSort_->setIcon(icons::cycleIcon(QColor(0x55, 0x55, 0x55), 14));
   bSort_->setIconSize(QSize(14, 14));
   bSort_->setCursor(Qt::PointingHandCursor);
+  bSort_->setFocusPolicy(Qt::TabFocus);
   describeSort();
   connect(bSort_, &QPushButton::clicked, this, [this] { clickSort(); });
 

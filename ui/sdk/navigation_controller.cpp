@@ -2,11 +2,13 @@
 
 #include <QAbstractButton>
 #include <QEasingCurve>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -27,10 +29,38 @@ constexpr int kSlideMs = 250;
 const QString kIconButtonStyle = QStringLiteral(
     "QToolButton{border:none;background:transparent;border-radius:22px;}"
     "QToolButton:hover{background:#F2F2F2;}"
-    "QToolButton:focus{border:2px solid #8C8C8C;}");
+    "QToolButton[keyboardFocus=\"true\"]{border:2px solid #8C8C8C;}");
+
+// Marks its focus only when the keyboard brought it, as a browser's :focus-visible
+// does: the window's first focus, or a click, leaves it plain.
+class BarButton : public QToolButton {
+ public:
+  using QToolButton::QToolButton;
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    const auto reason = event->reason();
+    markFocus(reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+              reason == Qt::ShortcutFocusReason);
+    QToolButton::focusInEvent(event);
+  }
+  void focusOutEvent(QFocusEvent* event) override {
+    markFocus(false);
+    QToolButton::focusOutEvent(event);
+  }
+
+ private:
+  void markFocus(bool on) {
+    if (property("keyboardFocus").toBool() == on) return;
+    setProperty("keyboardFocus", on);
+    style()->unpolish(this);
+    style()->polish(this);
+    update();
+  }
+};
 
 QToolButton* iconButton(QWidget* parent, const char* name, const std::string& key) {
-  auto* button = new QToolButton(parent);
+  auto* button = new BarButton(parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setAccessibleName(QString::fromStdString(localized(key)));
   button->setToolTip(button->accessibleName());
