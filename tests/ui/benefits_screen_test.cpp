@@ -354,8 +354,10 @@ TEST_F(BenefitsScreen, AnAnswerToAnOlderQueryIsDroppedWhenItComesLate) {
   // Three months asked while the week is still on its way.
   pick("b_period", 2);
   ASSERT_EQ(session_->heldCount(), 2u);
+  EXPECT_FALSE(screen_->tableView()->isEnabled()) << "rows of other labels are greyed out meanwhile";
   ASSERT_TRUE(session_->release(1));
   ASSERT_TRUE(waitAnswers(1));
+  EXPECT_TRUE(screen_->tableView()->isEnabled());
   const auto threeMonths = screen_->reward();
   EXPECT_GT(threeMonths.size(), 6u);
   // The week's answer arrives after all: it is not shown under the new labels.

@@ -201,6 +201,9 @@ void BenefitsViewController::apiRewardList(const std::string& sStart, const std:
              Log::Level::error());
     kind = &benefitsKindlist_.front();
   }
+  // Until the answer comes the rows shown belong to the labels before: greyed out.
+  tvReward_->setEnabled(false);
+  lEmpty_->hide();
   const auto& platform = services().platform;
   // Replacing the handle drops the query before it: its answer never reaches the screen.
   rewardRequest_ = fetch(
@@ -210,6 +213,7 @@ void BenefitsViewController::apiRewardList(const std::string& sStart, const std:
 }
 
 void BenefitsViewController::showAnswer(Result<RewardList> answer) {
+  tvReward_->setEnabled(true);
   if (!answer.ok()) {
     if (answer.error().kind == Error::Kind::decoding)
       Log::log(answer.error().description, Log::Level::error());

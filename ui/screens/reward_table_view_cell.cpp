@@ -20,8 +20,9 @@ constexpr int kDateHeight = 18;
 const QColor kSeparator{0xF0, 0xF0, 0xF0};
 
 // A style sheet, not the palette: a style sheet anywhere above the row would reset it.
+// A disabled row (its list is being replaced) is greyed out.
 void colour(QLabel* label, const QColor& color) {
-  label->setStyleSheet(QStringLiteral("color:%1;").arg(color.name()));
+  label->setStyleSheet(QStringLiteral("QLabel{color:%1;}QLabel:disabled{color:#C8C8C8;}").arg(color.name()));
 }
 
 }  // namespace
