@@ -137,7 +137,11 @@ BenefitsViewController::BenefitsViewController(Services services, QWidget* paren
   tvReward_->setDataSource(this);
 }
 
-BenefitsViewController::~BenefitsViewController() { tvReward_->setDataSource(nullptr); }
+BenefitsViewController::~BenefitsViewController() {
+  tvReward_->removeEventFilter(this);
+  tvReward_->viewport()->removeEventFilter(this);
+  tvReward_->setDataSource(nullptr);
+}
 
 bool BenefitsViewController::eventFilter(QObject* watched, QEvent* event) {
   if (watched == tvReward_->viewport() && event->type() == QEvent::Resize)
