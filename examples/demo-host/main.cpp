@@ -17,10 +17,11 @@
 #include "core/screens/camp_ordering.hpp"
 #include "core/support/fetch.hpp"
 #include "demo_services.hpp"
+#include "host_window.hpp"
 #include "orvane/orvane.hpp"
 #include "orvane/orvane_sdk.hpp"
 #include "tools/sandbox/sandbox.hpp"
-#include "wall_demo.hpp"
+#include "tour.hpp"
 
 namespace {
 

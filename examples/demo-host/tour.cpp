@@ -1,20 +1,10 @@
-#include "wall_demo.hpp"
+#include "tour.hpp"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QColorDialog>
-#include <QComboBox>
 #include <QDir>
-#include <QFormLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMainWindow>
 #include <QMouseEvent>
 #include <QPointer>
-#include <QPushButton>
-#include <QSpinBox>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -38,19 +28,6 @@ namespace ui = orvane::ui;
 void say(const QString& text) {
   std::printf("%s\n", text.toUtf8().constData());
   std::fflush(stdout);
-}
-
-void colourButton(QPushButton* button, QColor& colour) {
-  const auto paint = [button, &colour] {
-    button->setText(colour.name());
-    button->setStyleSheet(QStringLiteral("background:%1;color:white;").arg(colour.name()));
-  };
-  paint();
-  QObject::connect(button, &QPushButton::clicked, button, [button, &colour, paint] {
-    const QColor picked = QColorDialog::getColor(colour, button->window());
-    if (picked.isValid()) colour = picked;
-    paint();
-  });
 }
 
 // Polls `ready` on the event loop every 50 ms; `then(true)` once it holds, `then(false)`
@@ -252,62 +229,6 @@ class HeadlessRun {
 };
 
 }  // namespace
-
-void showHostWindow(const std::string& mkey, const std::string& mckey) {
-  auto* window = new QMainWindow;
-  window->setAttribute(Qt::WA_DeleteOnClose);
-  window->setWindowTitle(QStringLiteral("Orvane demo host"));
-  auto* central = new QWidget;
-  auto* form = new QFormLayout;
-  auto* userId = new QLineEdit(QStringLiteral("demo-user"));
-  auto* age = new QSpinBox;
-  age->setRange(0, 120);
-  auto* gender = new QComboBox;
-  gender->addItems({QStringLiteral("unknown"), QStringLiteral("man"), QStringLiteral("woman")});
-  auto* listStyle = new QComboBox;
-  listStyle->addItems({QStringLiteral("not set"), QStringLiteral("native"), QStringLiteral("icon")});
-  auto* benefits = new QComboBox;
-  benefits->addItems({QStringLiteral("pop-up"), QStringLiteral("list top")});
-  auto* copyright = new QCheckBox;
-  auto* tracking = new QCheckBox;
-  tracking->setChecked(true);
-  auto* debug = new QCheckBox;
-  auto* primary = new QPushButton;
-  auto* disable = new QPushButton;
-  colourButton(primary, Orvane::shared().orvaneColorPrimary);
-  colourButton(disable, Orvane::shared().orvaneColorDisable);
-  form->addRow(QStringLiteral("User id"), userId);
-  form->addRow(QStringLiteral("Age (0 = not given)"), age);
-  form->addRow(QStringLiteral("Gender"), gender);
-  form->addRow(QStringLiteral("List style"), listStyle);
-  form->addRow(QStringLiteral("Benefits"), benefits);
-  form->addRow(QStringLiteral("Copyright footer"), copyright);
-  form->addRow(QStringLiteral("Ask for tracking"), tracking);
-  form->addRow(QStringLiteral("Debug log (syslog)"), debug);
-  form->addRow(QStringLiteral("Primary colour"), primary);
-  form->addRow(QStringLiteral("Disabled colour"), disable);
-  auto* open = new QPushButton(QStringLiteral("Open the wall"));
-  open->setDefault(true);
-  auto* layout = new QVBoxLayout(central);
-  layout->addWidget(new QLabel(QStringLiteral("Options are applied when the wall opens.")));
-  layout->addLayout(form);
-  layout->addWidget(open);
-  window->setCentralWidget(central);
-  QObject::connect(open, &QPushButton::clicked, window, [=] {
-    auto& sdk = Orvane::shared();
-    sdk.initialize(mkey, mckey, userId->text().toStdString());
-    sdk.setAge(age->value());
-    sdk.setGender(std::to_string(gender->currentIndex()));
-    sdk.setListType(listStyle->currentIndex());
-    sdk.setBenefitsType(benefits->currentIndex());
-    sdk.setCopyRightVisibility(copyright->isChecked());
-    sdk.setTrackingUsage(tracking->isChecked());
-    sdk.setDebugEnabled(debug->isChecked());
-    sdk.presentOrvane(window);
-  });
-  window->resize(420, 480);
-  window->show();
-}
 
 namespace {
 std::unique_ptr<HeadlessRun>& headlessRun() {
