@@ -2,7 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QMouseEvent>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include "core/participation/api_join.hpp"
 #include "demo_services.hpp"
 #include "orvane/orvane.hpp"
+#include "tour_support.hpp"
 #include "ui/screens/camp_table_view_cell.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/widgets/campaign_table_view.hpp"
@@ -23,45 +24,12 @@ namespace {
 using orvane::ApiJoin;
 using orvane::Camp;
 using orvane::Orvane;
+using tour::currentAlert;
+using tour::findIn;
+using tour::say;
+using tour::tap;
+using tour::waitFor;
 namespace ui = orvane::ui;
-
-void say(const QString& text) {
-  std::printf("%s\n", text.toUtf8().constData());
-  std::fflush(stdout);
-}
-
-// Polls `ready` on the event loop every 50 ms; `then(true)` once it holds, `then(false)`
-// after `timeoutMs`.
-void waitFor(std::function<bool()> ready, int timeoutMs, std::function<void(bool)> then) {
-  auto* timer = new QTimer(qApp);
-  auto left = std::make_shared<int>(timeoutMs);
-  QObject::connect(timer, &QTimer::timeout, timer, [timer, ready, then, left] {
-    *left -= 50;
-    const bool ok = ready();
-    if (!ok && *left > 0) return;
-    timer->stop();
-    timer->deleteLater();
-    then(ok);
-  });
-  timer->start(50);
-}
-
-QWidget* wallWindow() {
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (w->objectName() == QLatin1String("orvane_wall_window") && w->isVisible()) return w;
-  }
-  return nullptr;
-}
-
-template <class T>
-T* findIn(const char* name) {
-  QWidget* wall = wallWindow();
-  if (!wall) return nullptr;
-  for (T* w : wall->findChildren<T*>(QString::fromLatin1(name))) {
-    if (w->isVisible()) return w;
-  }
-  return nullptr;
-}
 
 ui::CampTableViewCell* findCell(const std::function<bool(const Camp&)>& wanted) {
   auto* table = findIn<ui::CampaignTableView>("tv_camp");
@@ -86,22 +54,14 @@ ui::CampTableViewCell* scrollToCell(const std::function<bool(const Camp&)>& want
   return nullptr;
 }
 
-void tap(QWidget* widget) {
-  const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
-  const QPointF global = widget->mapToGlobal(at);
-  QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(widget, &press);
-  QCoreApplication::sendEvent(widget, &release);
-}
-
-// The headless run, one step after another on the event loop.
-class HeadlessRun {
+// The headless tour, one step after another on the event loop.
+class HeadlessTour {
  public:
-  explicit HeadlessRun(QString outDir) : outDir_(std::move(outDir)) {}
-  ~HeadlessRun() { delete host_; }  // the wall window goes with its host
+  explicit HeadlessTour(QString outDir) : outDir_(std::move(outDir)) {}
+  ~HeadlessTour() { delete host_; }  // the wall window goes with its host
 
   void start() {
+    clock_.start();
     QDir().mkpath(outDir_);
     // A person at a phone: landing links are visited, apps start, tracking is allowed.
     installPersonServices();
@@ -119,14 +79,17 @@ class HeadlessRun {
   }
 
  private:
-  // Lets images arrive and animations end before a screenshot.
-  void settle(std::function<void()> next) { QTimer::singleShot(1500, qApp, std::move(next)); }
+  // Waits until nothing moves and every image has arrived, then goes on.
+  void settle(std::function<void()> next) {
+    waitFor([] { return tour::isAtRest(tour::wallWindow()); }, 5000,
+            [next = std::move(next)](bool) { next(); });
+  }
 
   void shoot(const QString& name) {
-    QWidget* wall = wallWindow();
-    if (!wall) return;
+    QWidget* what = tour::wallWindow();
+    if (!what) return;
     const QString path = outDir_ + "/" + name;
-    if (wall->grab().save(path)) say(QStringLiteral("  screenshot %1").arg(path));
+    if (what->grab().save(path)) say(QStringLiteral("  screenshot %1").arg(path));
   }
 
   void popup() {
@@ -150,19 +113,17 @@ class HeadlessRun {
     if (!cell) cell = scrollToCell([](const Camp& c) { return c.detailpage == 0 && c.bm != 4; });
     if (!cell) return detail();
     campid_ = cell->camp()->campid;
-    say(QStringLiteral("\nTaking part in campaign %1 \"%2\" from its cell")
-            .arg(campid_)
-            .arg(QString::fromStdString(cell->camp()->name)));
+    campName_ = QString::fromStdString(cell->camp()->name);
+    say(QStringLiteral("\nTaking part in campaign %1 \"%2\" from its cell").arg(campid_).arg(campName_));
     tap(cell);
     answerAlerts(0);
   }
 
   // Screenshots the first alert, then confirms every alert until the flow is quiet.
   void answerAlerts(int answered) {
-    waitFor([] { return findIn<QWidget>("orvane_alert") != nullptr || !ApiJoin::shared().isPolling(); },
-            12000,
+    waitFor([] { return currentAlert() != nullptr || !ApiJoin::shared().isPolling(); }, 12000,
             [this, answered](bool) {
-              QWidget* card = findIn<QWidget>("orvane_alert");
+              QWidget* card = currentAlert();
               if (!card) {
                 if (answered > 0 || quietChecks_++ > 6) return settle([this] { detail(); });
                 // The cell may now offer the next step (participation check, collect): take it.
@@ -177,12 +138,17 @@ class HeadlessRun {
               }
               if (!alertShot_) {
                 alertShot_ = true;
-                shoot(QStringLiteral("alert.png"));
+                settle([this, answered] {
+                  shoot(QStringLiteral("alert.png"));
+                  answerAlerts(answered);
+                });
+                return;
               }
-              auto* confirm = card->findChild<QWidget*>(QStringLiteral("alert_button_0"));
               say(QStringLiteral("  the user confirms the alert"));
-              if (confirm) tap(confirm);
-              QTimer::singleShot(300, qApp, [this, answered] { answerAlerts(answered + 1); });
+              if (auto* confirm = card->findChild<QWidget*>(QStringLiteral("alert_button_0"))) tap(confirm);
+              QPointer<QWidget> closing(card);
+              waitFor([closing] { return !closing || !closing->isVisible(); }, 3000,
+                      [this, answered](bool) { answerAlerts(answered + 1); });
             });
   }
 
@@ -211,37 +177,39 @@ class HeadlessRun {
   }
 
   void done() {
-    say(QStringLiteral("\nThe headless wall demo is done; screenshots are in %1").arg(outDir_));
+    say(QStringLiteral("\nThe headless tour is done in %1 s; screenshots are in %2")
+            .arg(static_cast<double>(clock_.elapsed()) / 1000.0, 0, 'f', 1)
+            .arg(outDir_));
     QCoreApplication::exit(0);
   }
 
   void fail(const char* why) {
-    std::fprintf(stderr, "The headless wall demo failed: %s\n", why);
+    std::fprintf(stderr, "The headless tour failed: %s\n", why);
     QCoreApplication::exit(1);
   }
 
   QString outDir_;
+  QElapsedTimer clock_;
   QWidget* host_ = nullptr;
   std::int64_t campid_ = 0;
+  QString campName_;
   bool alertShot_ = false;
   int quietChecks_ = 0;
   int taps_ = 0;
 };
 
-}  // namespace
-
-namespace {
-std::unique_ptr<HeadlessRun>& headlessRun() {
-  static std::unique_ptr<HeadlessRun> run;
-  return run;
+std::unique_ptr<HeadlessTour>& headlessTour() {
+  static std::unique_ptr<HeadlessTour> tour;
+  return tour;
 }
+
 }  // namespace
 
 void runHeadlessWall(const QString& outDir) {
-  headlessRun() = std::make_unique<HeadlessRun>(outDir);
-  headlessRun()->start();
+  headlessTour() = std::make_unique<HeadlessTour>(outDir);
+  headlessTour()->start();
 }
 
-void finishHeadlessWall() { headlessRun().reset(); }
+void finishHeadlessWall() { headlessTour().reset(); }
 
 }  // namespace demo
