@@ -2,13 +2,20 @@
 
 #include <QString>
 
+namespace orvane::sandbox {
+class Server;
+}
+
 namespace demo {
 
-// Without a display: presents the wall offscreen, takes part in one campaign end to end and
-// writes screenshots of the pop-up, the list, an alert and a detail screen to `outDir`,
-// printing what it does. Exits the application when done.
-void runHeadlessWall(const QString& outDir);
-// Tears the headless run down; call after the event loop ended, while Qt is whole.
-void finishHeadlessWall();
+// Without a display: presents the wall offscreen over a host window and goes through it
+// as a user would, printing each step: the rewards pop-up, the list, one campaign taken
+// part in end to end, a detail screen, the rewards history and the inquiry form (both
+// through the wall's bar; the form is filled in, given two pictures and sent to
+// `server`, whose answer and stored inquiry are printed). Screenshots go to `outDir`.
+// Exits the application when done.
+void runHeadlessTour(const QString& outDir, const orvane::sandbox::Server& server);
+// Tears the tour down; call after the event loop ended, while Qt is whole.
+void finishHeadlessTour();
 
 }  // namespace demo

@@ -1,11 +1,18 @@
 #pragma once
 
-// What the headless tour does with the wall in place of a person: finding its parts,
-// taps, and waiting for the screen to come to rest.
+// What the headless tour does with the wall in place of a person: taps, typing, waiting
+// for the screen to come to rest, and a picture source that stands for the file dialog.
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <string>
+
+#include "core/inquiry/picture_source.hpp"
+#include "core/support/platform/http_session.hpp"
+#include "core/support/platform/main_queue.hpp"
 
 namespace orvane::ui {
 class NavigationController;
@@ -45,5 +52,41 @@ QString alertText(QWidget* card);
 
 // A click of the left button at `at` (the middle by default) in `widget`.
 void tap(QWidget* widget, std::optional<QPoint> at = std::nullopt);
+// Types `text` into `field` key by key, after what it holds.
+void typeText(QWidget* field, const QString& text);
+
+// Draws two phone screenshots of a reward that did not arrive, as PNG files in `dir`.
+// Slow enough to keep off the GUI thread.
+QStringList drawScreenshots(const QString& dir, const QString& campaignName);
+
+// Stands for the file dialog: the user picks the given files, as many as the form allows.
+class ChosenPictures : public orvane::inquiry::PictureSource {
+ public:
+  explicit ChosenPictures(QStringList files) : files_(std::move(files)) {}
+
+  bool hasCamera() const override { return false; }
+  void pickPictures(int limit, Picked done) override;
+  void takePhoto(Picked done) override;
+
+ private:
+  QStringList files_;
+};
+
+// Hands every request on, and a copy of each answer to a POST to a URL ending in `path`
+// to `seen` on the main queue: what the server answered, as the SDK received it.
+class AnswerTap : public orvane::HttpSession {
+ public:
+  using Seen = std::function<void(const orvane::Result<orvane::HttpResponse>&)>;
+  AnswerTap(std::shared_ptr<orvane::HttpSession> inner, std::shared_ptr<orvane::MainQueue> queue,
+            std::string path, Seen seen);
+
+  orvane::RequestHandle send(orvane::HttpRequest request, Completion completion) override;
+
+ private:
+  std::shared_ptr<orvane::HttpSession> inner_;
+  std::shared_ptr<orvane::MainQueue> queue_;
+  std::string path_;
+  Seen seen_;
+};
 
 }  // namespace demo::tour
