@@ -4,13 +4,17 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <memory>
 
+#include "carousel_frame.hpp"
 #include "orvane/orvane.hpp"
 
 namespace demo {
@@ -69,10 +73,14 @@ void showHostWindow(const std::string& mkey, const std::string& mckey) {
   form->addRow(QStringLiteral("Disabled colour"), disable);
   auto* open = new QPushButton(QStringLiteral("Open the wall"));
   open->setDefault(true);
+  auto* showCarousel = new QPushButton(QStringLiteral("Show the carousel"));
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(open);
+  buttons->addWidget(showCarousel);
   auto* layout = new QVBoxLayout(central);
   layout->addWidget(new QLabel(QStringLiteral("Options are applied when the wall opens.")));
   layout->addLayout(form);
-  layout->addWidget(open);
+  layout->addLayout(buttons);
   window->setCentralWidget(central);
   QObject::connect(open, &QPushButton::clicked, window, [=] {
     auto& sdk = Orvane::shared();
@@ -85,6 +93,19 @@ void showHostWindow(const std::string& mkey, const std::string& mckey) {
     sdk.setTrackingUsage(tracking->isChecked());
     sdk.setDebugEnabled(debug->isChecked());
     sdk.presentOrvane(window);
+  });
+  // A window of its own that closes with the host; a second press brings it to the front.
+  auto carousel = std::make_shared<QPointer<QWidget>>();
+  QObject::connect(showCarousel, &QPushButton::clicked, window, [window, carousel] {
+    if (!*carousel) {
+      QWidget* frame = makeCarouselFrame();
+      frame->setParent(window, Qt::Window);
+      frame->setAttribute(Qt::WA_DeleteOnClose);
+      *carousel = frame;
+    }
+    (*carousel)->show();
+    (*carousel)->raise();
+    (*carousel)->activateWindow();
   });
   window->resize(420, 480);
   window->show();

@@ -1,8 +1,8 @@
 // The demo host: starts a sandbox server in-process on an ephemeral port of
 // 127.0.0.1, points the SDK at it and loads the campaign list the way the wall does,
 // then prints it in each sort mode. With a display it then opens a host window that
-// presents the wall; without one (or with --headless) it tours the wall offscreen as
-// a user would (tour.hpp) and writes screenshots to demo-out/.
+// presents the wall and shows the carousel; without one (or with --headless) it tours
+// the wall offscreen as a user would (tour.hpp) and writes screenshots to demo-out/.
 // `--join CAMPID` instead takes part in one campaign from the command line, answering
 // every alert with its confirm button.
 #include <QApplication>

@@ -18,15 +18,18 @@
 #include <future>
 #include <memory>
 
+#include "carousel_frame.hpp"
 #include "core/participation/api_join.hpp"
 #include "demo_services.hpp"
 #include "orvane/localized.hpp"
 #include "orvane/orvane.hpp"
 #include "tools/sandbox/sandbox.hpp"
 #include "tour_support.hpp"
+#include "ui/inquiry/item_screenshot_view.hpp"
 #include "ui/inquiry/request_view_controller.hpp"
 #include "ui/screens/benefits_view_controller.hpp"
 #include "ui/screens/camp_table_view_cell.hpp"
+#include "ui/screens/orvane_carousel_view.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/widgets/campaign_table_view.hpp"
 
@@ -87,6 +90,7 @@ class HeadlessTour {
   HeadlessTour(QString outDir, const orvane::sandbox::Server& server)
       : outDir_(std::move(outDir)), server_(server) {}
   ~HeadlessTour() {
+    delete carouselFrame_;
     delete host_;  // the wall window goes with its host
     if (drawing_.valid()) drawing_.wait();
   }
@@ -129,13 +133,13 @@ class HeadlessTour {
   }
 
   // Waits until nothing moves and every image has arrived, then goes on.
-  void settle(std::function<void()> next) {
-    waitFor([] { return tour::isAtRest(tour::wallWindow()); }, 5000,
+  void settle(std::function<void()> next, QWidget* window = nullptr) {
+    waitFor([window] { return tour::isAtRest(window ? window : tour::wallWindow()); }, 5000,
             [next = std::move(next)](bool) { next(); });
   }
 
-  void shoot(const QString& name) {
-    QWidget* what = tour::wallWindow();
+  void shoot(const QString& name, QWidget* what = nullptr) {
+    if (!what) what = tour::wallWindow();
     if (!what) return;
     const QString path = outDir_ + "/" + name;
     if (what->grab().save(path)) say(QStringLiteral("  screenshot %1").arg(path));
@@ -407,7 +411,7 @@ class HeadlessTour {
                 if (!*submitted_) return fail("the inquiry was not sent");
                 printStoredInquiry();
                 tap(alertButton(text("ov_confirm")));
-                backToList([this] { done(); });
+                backToList([this] { carousel(); });
               });
             });
   }
@@ -428,6 +432,42 @@ class HeadlessTour {
     }
   }
 
+  void carousel() {
+    say(QStringLiteral("\nEmbedding the carousel in a host window"));
+    carouselFrame_ = makeCarouselFrame();
+    carouselFrame_->show();
+    QPointer<ui::OrvaneCarouselView> view = carouselFrame_->findChild<ui::OrvaneCarouselView*>();
+    if (!view) return fail("the facade made no carousel");
+    settle(
+        [this, view] {
+          if (!view) return fail("the carousel went away");
+          // The middle dot of five: the middle card.
+          const int middle = view->pageControl()->numberOfPages() / 2;
+          say(QStringLiteral("  the user clicks dot %1 of %2")
+                  .arg(middle + 1)
+                  .arg(view->pageControl()->numberOfPages()));
+          tap(view->pageControl(), view->pageControl()->dotCentre(middle));
+          waitFor(
+              [this, view, middle] {
+                return !view || (view->pageControl()->currentPage() == middle &&
+                                 !view->collectionView()->isDecelerating() && tour::isAtRest(carouselFrame_));
+              },
+              5000,
+              [this, view, middle](bool ok) {
+                if (!ok || !view) return fail("the carousel did not move to the middle card");
+                QStringList cards;
+                for (const auto& item : view->items())
+                  cards << (item.isDimmed ? QStringLiteral("dimmed") : QStringLiteral("plain"));
+                say(QStringLiteral("  card %1 is in the middle; the cards are %2")
+                        .arg(middle + 1)
+                        .arg(cards.join(QStringLiteral(", "))));
+                shoot(QStringLiteral("carousel.png"), carouselFrame_);
+                done();
+              });
+        },
+        carouselFrame_);
+  }
+
   void done() {
     say(QStringLiteral("\nThe headless tour is done in %1 s; screenshots are in %2")
             .arg(static_cast<double>(clock_.elapsed()) / 1000.0, 0, 'f', 1)
@@ -444,6 +484,7 @@ class HeadlessTour {
   const orvane::sandbox::Server& server_;
   QElapsedTimer clock_;
   QWidget* host_ = nullptr;
+  QWidget* carouselFrame_ = nullptr;
   std::int64_t campid_ = 0;
   QString campName_;
   bool alertShot_ = false;
