@@ -81,6 +81,7 @@ void showHostWindow(const std::string& mkey, const std::string& mckey) {
   layout->addWidget(new QLabel(QStringLiteral("Options are applied when the wall opens.")));
   layout->addLayout(form);
   layout->addLayout(buttons);
+  layout->addStretch();
   window->setCentralWidget(central);
   QObject::connect(open, &QPushButton::clicked, window, [=] {
     auto& sdk = Orvane::shared();
