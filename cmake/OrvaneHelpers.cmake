@@ -1,6 +1,7 @@
-# Warnings are errors on the project's own code only; third-party headers come in as SYSTEM.
+# Warnings are errors on the project's own code only (ORVANE_WERROR); third-party headers
+# come in as SYSTEM.
 function(orvane_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic $<$<BOOL:${ORVANE_WERROR}>:-Werror>)
 endfunction()
 
 # Sources of a folder, found again at build time so that new files need no list edits.
