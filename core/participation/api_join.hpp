@@ -8,6 +8,7 @@
 
 #include "core/api/records.hpp"
 #include "core/participation/join_protocol.hpp"
+#include "core/sdk/host_events.hpp"
 #include "core/support/notification_center.hpp"
 #include "core/support/platform/alert_host.hpp"
 #include "core/support/platform/main_queue.hpp"
@@ -35,7 +36,8 @@ class ApiJoin {
   // settings button included). The refresh alert posts its notifications on
   // `notifications`, which must outlive the alerts.
   explicit ApiJoin(std::shared_ptr<const Platform> platform,
-                   NotificationCenter& notifications = NotificationCenter::shared());
+                   NotificationCenter& notifications = NotificationCenter::shared(),
+                   HostEvents& events = HostEvents::shared());
   ~ApiJoin();
   ApiJoin(const ApiJoin&) = delete;
   ApiJoin& operator=(const ApiJoin&) = delete;
@@ -49,7 +51,10 @@ class ApiJoin {
   void startJoin(const Camp& camp, std::weak_ptr<JoinProtocol> receiver);
   // A tap on the participation check.
   void flowParticipation(const Camp& camp);
-  // A tap on accumulate, or the flow itself after a join answered with a key.
+  // A tap on accumulate, or the flow itself after a join answered with a key. With the
+  // campaign at hand the host's RewardClaimed carries its name, price and mark; by id
+  // alone, those of the campaign the flow last saw with that id.
+  void apiReward(const Camp& camp, const std::string& ovnkey);
   void apiReward(std::int64_t campid, const std::string& ovnkey);
 
   // Whether a state poll runs.
@@ -68,6 +73,10 @@ class ApiJoin {
   // URL opener's answer), run where it is called: on the main thread.
   std::function<void()> whileAlive(std::function<void()> work) const;
   bool checkCampid(std::int64_t campid, const char* step);
+  // Whether a step can go on with its answer; a failure is logged and told to the host.
+  template <class Record>
+  bool usable(const Result<Record>& answer, const char* operation);
+  void rewardClaimed(const Camp& camp);
 
   void apiJoin(const Camp& camp);
   void joinAnswered(const Camp& camp, const Join& join);
@@ -80,7 +89,7 @@ class ApiJoin {
   void apiState(const State& state, std::int64_t campid, std::int64_t rewardtype,
                 const std::shared_ptr<Poll>& poll);
   void stopPoll(const std::shared_ptr<Poll>& poll);
-  void rewardAnswered(const Join& join);
+  void rewardAnswered(const Camp& camp, const Join& join);
 
   void present(Alert alert);
   void alertAlarm(const std::string& message);
@@ -89,6 +98,7 @@ class ApiJoin {
 
   std::shared_ptr<const Platform> platform_;
   NotificationCenter* notifications_;
+  HostEvents* events_;
   // The requests in flight; dropped with the flow, so that no answer reaches it.
   RequestGroup requests_;
   // Callbacks that are no requests pass through this; the destructor closes it.
@@ -97,7 +107,9 @@ class ApiJoin {
   std::vector<std::int64_t> partiConfirmList_;
   std::unique_ptr<Timer> timer_;
   int count_ = 0;
-  std::shared_ptr<Poll> poll_;  // the running poll, to tell its answers from older ones
+  std::shared_ptr<Poll> poll_;      // the running poll, to tell its answers from older ones
+  std::shared_ptr<void> pollHold_;  // closing walls wait for the running poll
+  std::vector<Camp> seen_;          // the latest campaign of each id joined or claimed
 };
 
 }  // namespace orvane

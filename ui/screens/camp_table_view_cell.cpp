@@ -211,7 +211,7 @@ void CampTableViewCell::clickAccumulation() {
              Log::Level::error());
     return;
   }
-  join().apiReward(camp_->campid, *key);
+  join().apiReward(*camp_, *key);
 }
 
 void CampTableViewCell::joinCallback(std::int64_t campid, const std::optional<std::string>& ovnkey) {

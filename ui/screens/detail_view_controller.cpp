@@ -270,7 +270,7 @@ void DetailViewController::clickAccumulation() {
     Log::log("DetailViewController clickAccumulation: no reward key", Log::Level::error());
     return;
   }
-  services().join->apiReward(camp->campid, *ovnkey);
+  services().join->apiReward(*camp, *ovnkey);
 }
 
 void DetailViewController::onParticipationCheckPossible() {
