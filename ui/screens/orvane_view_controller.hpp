@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/api/records.hpp"
+#include "core/screens/camp_list_store.hpp"
 #include "core/screens/camp_ordering.hpp"
 #include "core/support/notification_center.hpp"
 #include "core/support/platform/alert_host.hpp"
@@ -31,6 +32,11 @@ class QtAlertHost;
 // The campaign list: the wall's first screen. Requests the list, shows it under the
 // kind tabs and the sort button, announces the collectable total, opens details. The
 // answer is decoded, classified and sorted on the platform's executor.
+//
+// A list loaded earlier for the same user (a prefetch, an earlier wall) is shown at once
+// and refreshed quietly: the answer replaces it without a second pop-up or alert, and a
+// failed refresh keeps it. Without network and without such a list, the list kept in the
+// cache folder (at most a day old) is shown under a notice that it may be out of date.
 class OrvaneViewController : public ViewController, public TableViewDataSource, public CampClickProtocol {
   Q_OBJECT
 
@@ -50,6 +56,8 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   CampaignTableView* tableView() const { return tvCamp_; }
   // The reward text of the latest response ("1,500 P").
   const QString& rewardText() const { return rewardText_; }
+  // The list shown is a kept one that the request under way refreshes quietly.
+  bool showsKeptList() const { return quiet_; }
 
   // TableViewDataSource
   int numberOfRows(CampaignTableView& table) override;
@@ -79,11 +87,26 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   struct Prepared {
     CampLists lists;
     Presorted presorted;
+    std::shared_ptr<const CampListStore::Entry> kept;  // what the store keeps of a proper answer
   };
-  static Result<Prepared> prepareAnswer(std::string_view body, const std::string& newline, Presorted basis);
+  // Where a proper answer is kept, and for whom.
+  struct Keep {
+    CampListStore* store = nullptr;
+    std::string owner;
+    CampListStore::Clock::time_point now;
+  };
+  static Result<Prepared> prepareAnswer(std::string_view body, const std::string& newline, Presorted basis,
+                                        const Keep& keep);
+  Presorted currentBasis() const;
+  Keep keep() const;
   using SharedCamps = std::shared_ptr<const std::vector<Camp>>;
 
-  void showResponse(CampLists lists, Presorted presorted);
+  void showResponse(CampLists lists, Presorted presorted, bool quiet = false);
+  void showKept(CampLists lists, bool outOfDate);
+  void listFailed(const Error& error);
+  void failWithAlert(const std::string& description);
+  void raiseLoaded(const CampLists& lists, bool outOfDate);
+  void setOutOfDateNotice(bool shown);
   void setSort();
   void showSorted(SortedCamps sorted);
   // Frees lists on the executor: ten thousand campaigns take milliseconds.
@@ -105,6 +128,7 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   QPushButton* segments_[2];
   QPushButton* bSort_;
   CampaignTableView* tvCamp_;
+  QLabel* lOutOfDate_;
 
   SharedCamps otherCampList_ = std::make_shared<const std::vector<Camp>>();
   SharedCamps cpsCampList_ = otherCampList_;
@@ -118,6 +142,11 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   NotificationCenter::Observation listChange_;
   std::shared_ptr<AlertHost> ownAlertHost_;  // when the screen is not in a navigation container
   RequestHandle listRequest_;                // the latest list request; a newer one replaces it
+  RequestHandle keptRead_;                   // the kept list read from its file
+  std::string owner_;                        // whose list this screen shows
+  bool quiet_ = false;                       // a kept list is shown; its refresh is under way
+  bool listShown_ = false;                   // a list (or the empty-list alert) has been shown
+  bool shownEmpty_ = false;                  // the latest list shown was empty
 };
 
 }  // namespace orvane::ui
