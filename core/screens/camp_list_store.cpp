@@ -50,7 +50,7 @@ std::string listAnswerText(std::string_view body, const std::string& newline) {
     out.append(text, from, at - from);
     from = at + newline.size();
   }
-  out.append(text, from, std::string::npos);
+  out.append(std::string_view(text).substr(from));
   return out;
 }
 

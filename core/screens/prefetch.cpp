@@ -75,12 +75,12 @@ void Prefetch::start() {
           events_->raise(errorEvent("prefetch", entry.error()));
           return;
         }
-        listArrived(state, std::move(entry).value());
+        listArrived(state, entry.value());
       });
 }
 
 void Prefetch::listArrived(const std::shared_ptr<State>& state,
-                           std::shared_ptr<const CampListStore::Entry> entry) {
+                           const std::shared_ptr<const CampListStore::Entry>& entry) {
   store_->remember(entry);
   const auto p = platform();
   const std::int64_t listType = p->store ? p->store->integer(keys::kListType) : 0;

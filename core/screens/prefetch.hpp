@@ -41,7 +41,8 @@ class Prefetch {
     std::atomic<int> imagesPending{0};
   };
   std::shared_ptr<const Platform> platform() const;
-  void listArrived(const std::shared_ptr<State>& state, std::shared_ptr<const CampListStore::Entry> entry);
+  void listArrived(const std::shared_ptr<State>& state,
+                   const std::shared_ptr<const CampListStore::Entry>& entry);
 
   std::shared_ptr<const Platform> platform_;
   CampListStore* store_;

@@ -104,6 +104,11 @@ struct ErrorEvent {
 // Override what you need; the defaults do nothing.
 class ORVANE_EXPORT EventListener {
  public:
+  EventListener() = default;
+  EventListener(const EventListener&) = default;
+  EventListener(EventListener&&) = default;
+  EventListener& operator=(const EventListener&) = default;
+  EventListener& operator=(EventListener&&) = default;
   virtual ~EventListener();
   virtual void onWallOpened(const WallOpened& /*event*/) {}
   virtual void onWallClosed(const WallClosed& /*event*/) {}
