@@ -1,14 +1,18 @@
 // The host's events on the real Qt platform against the sandbox: a whole session in
 // order, a listener that closes the wall, configuration faults, a prefetched wall and a
 // wall without network that shows the kept list.
+#include "core/sdk/host_events.hpp"
+
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/participation/api_join.hpp"
@@ -16,6 +20,7 @@
 #include "core/support/image_cache.hpp"
 #include "orvane/events.hpp"
 #include "ui/screens/camp_table_view_cell.hpp"
+#include "ui/screens/can_receive_benefits_view_controller.hpp"
 #include "ui/screens/detail_view_controller.hpp"
 #include "ui/screens/orvane_view_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
@@ -239,6 +244,7 @@ TEST_F(HostEventsTest, ConfigurationFaultsAreReturnedAndRaised) {
 
 TEST_F(HostEventsTest, APrefetchedWallShowsTheListAtOnceAndRefreshesItQuietly) {
   initialize();
+  Orvane::shared().setBenefitsType(Orvane::TYPE_BENEFITS_DISPLAY_POPUP);
   ASSERT_TRUE(Orvane::shared().prefetch());
   EXPECT_FALSE(Orvane::shared().isReady());
   ASSERT_TRUE(QTest::qWaitFor([] { return Orvane::shared().isReady(); }, kWaitMs));
@@ -257,6 +263,8 @@ TEST_F(HostEventsTest, APrefetchedWallShowsTheListAtOnceAndRefreshesItQuietly) {
       [&] { return std::count(recorder_->lines.begin(), recorder_->lines.end(), "loaded " + wall) == 2; },
       kWaitMs));
   EXPECT_FALSE(wall_->findChild<QLabel*>("l_out_of_date")->isVisible());
+  // The rewards pop-up came with the prefetched list; the quiet refresh does not repeat it.
+  EXPECT_EQ(wall_->findChildren<ui::CanReceiveBenefitsViewController*>().size(), 1);
 
   // Another user gets no list of this one.
   initialize("someone-else");
@@ -291,6 +299,38 @@ TEST_F(HostEventsTest, WithoutNetworkAndNothingKeptTheWallFailsAsBefore) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return recorder_->has("failed " + wall); }, kWaitMs));
   EXPECT_NE(wall_->findChild<ui::NavigationController*>()->alertHost()->currentAlertWidget(), nullptr);
   EXPECT_FALSE(wall_->findChild<QLabel*>("l_out_of_date")->isVisible());
+}
+
+class HostEventsOnXvfb : public HostEventsTest {};
+
+TEST_F(HostEventsOnXvfb, APresentedWallReportsOnTheGuiThreadWhateverThreadRaised) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+    if (qEnvironmentVariableIsSet("ORVANE_REQUIRE_XCB")) FAIL() << "needs the xcb platform";
+    GTEST_SKIP() << "runs under xvfb-run with QT_QPA_PLATFORM=xcb";
+  }
+  initialize();
+  QWidget host;
+  host.resize(600, 800);
+  host.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+  bool offGui = false;
+  QObject::connect(Orvane::shared().events(), &OrvaneEvents::error,
+                   [&] { offGui = offGui || QThread::currentThread() != qApp->thread(); });
+  QSignalSpy loaded(Orvane::shared().events(), &OrvaneEvents::listLoaded);
+  QSignalSpy errors(Orvane::shared().events(), &OrvaneEvents::error);
+  QSignalSpy closed(Orvane::shared().events(), &OrvaneEvents::wallClosed);
+  ASSERT_TRUE(Orvane::shared().presentOrvane(&host));
+  auto* window = host.findChild<QWidget*>("orvane_wall_window");
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.count() > 0; }, kWaitMs));
+  std::thread([] {
+    HostEvents::shared().raise(ErrorEvent{"worker", error_code::other, "raised off the GUI"});
+  }).join();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return errors.count() > 0; }, kWaitMs));
+  EXPECT_FALSE(offGui);
+  // The window's own close, as the title bar's button does it.
+  window->close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return closed.count() > 0; }, kWaitMs));
 }
 
 }  // namespace
