@@ -95,16 +95,6 @@ TEST_F(HostEventsTest, AClosedWallWaitsForTheHoldsAndComesAfterTheirEvents) {
   EXPECT_EQ(lines->lines.back(), "closed 7");
 }
 
-TEST(HostErrorCode, TellsServerAnswersFromTransportFaults) {
-  Error status = Error::make(Error::Kind::httpStatus, "HTTP 503");
-  status.status = 503;
-  EXPECT_EQ(hostErrorCode(status), 503);
-  EXPECT_EQ(hostErrorCode(Error::make(Error::Kind::network, "refused")), error_code::network);
-  EXPECT_EQ(hostErrorCode(Error::make(Error::Kind::timeout, "slow")), error_code::timeout);
-  EXPECT_EQ(hostErrorCode(Error::make(Error::Kind::notConfigured, "no mkey")), error_code::notInitialized);
-  EXPECT_EQ(hostErrorCode(Error::make(Error::Kind::decoding, "junk")), error_code::decoding);
-}
-
 // The flow's events against scripted answers.
 class FlowEventsTest : public HostEventsTest {
  protected:
