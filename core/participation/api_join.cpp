@@ -103,6 +103,12 @@ std::vector<std::int64_t> ApiJoin::getPartiConfirmList() const { return partiCon
 
 bool ApiJoin::isPolling() const { return timer_ && timer_->isValid(); }
 
+std::optional<std::string> ApiJoin::confirmedKey(std::int64_t campid) const {
+  const auto it = confirmedKeys_.find(campid);
+  if (it == confirmedKeys_.end()) return std::nullopt;
+  return it->second;
+}
+
 bool ApiJoin::checkCampid(std::int64_t campid, const char* step) {
   if (!platform()->mainQueue) {
     logError(std::string("ApiJoin ") + step + " : no main queue, nothing is sent");
@@ -173,7 +179,7 @@ void ApiJoin::joinAnswered(const Camp& camp, const Join& join) {
       return;
     }
     partiConfirmList_.push_back(camp.campid);
-    if (auto receiver = joinProtocol.lock()) receiver->onParticipationCheckPossible();
+    if (auto receiver = joinProtocol.lock()) receiver->onParticipationCheckPossible(camp.campid);
     return;
   }
   logError("ApiJoin apiJoin Error : " + optionalText(join.result));
@@ -325,19 +331,29 @@ void ApiJoin::apiState(const State& state, std::int64_t campid, std::int64_t rew
   if (rewardtype == kRewardCreditedByServer) {
     alertAlarmRefreshAction(localized("ov_participation_complete"));
   } else if (rewardtype == kRewardCollectedByUser) {
-    auto receiver = joinProtocol.lock();
-    if (!receiver) {
-      logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : no receiver to tell");
-    } else if (!state.ovnkey) {
-      logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : no ovnkey");
+    if (state.ovnkey) {
+      confirmed(campid, *state.ovnkey);
     } else {
-      receiver->onAccumulationPossible(campid, *state.ovnkey);
+      logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : no ovnkey");
     }
   } else if (rewardtype == kMissingRewardtype) {
     logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : campaign without rewardtype");
   }
   logInfo("stateAPICheckStop");
   stopPoll(poll);
+}
+
+void ApiJoin::confirmed(std::int64_t campid, const std::string& ovnkey) {
+  confirmedKeys_[campid] = ovnkey;
+  // The latest join's receiver may show another campaign: it checks the id. The
+  // notification reaches whichever screen shows this one.
+  if (auto receiver = joinProtocol.lock()) {
+    receiver->onAccumulationPossible(campid, ovnkey);
+  } else {
+    logInfo("ApiJoin state 3 for campid " + std::to_string(campid) +
+            " : no receiver to tell; the key is kept for its cell");
+  }
+  notifications_->post(kParticipationConfirmed);
 }
 
 void ApiJoin::stopPoll(const std::shared_ptr<Poll>& poll) {
@@ -356,13 +372,14 @@ void ApiJoin::apiReward(std::int64_t campid, const std::string& ovnkey) {
   requests_.add(fetch(
       *p, [&](auto done) { return ApiList(p).getReward(std::to_string(campid), ovnkey, std::move(done)); },
       decodeJoin,
-      [this](Result<Join> join) {
-        if (usable(join)) rewardAnswered(join.value());
+      [this, campid](Result<Join> join) {
+        if (usable(join)) rewardAnswered(campid, join.value());
       }));
 }
 
-void ApiJoin::rewardAnswered(const Join& join) {
+void ApiJoin::rewardAnswered(std::int64_t campid, const Join& join) {
   if (join.result == kSuccess) {
+    confirmedKeys_.erase(campid);  // collected: no cell offers it again
     alertAlarmRefreshAction(localized("ov_participation_complete"));
     return;
   }

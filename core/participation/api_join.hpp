@@ -2,8 +2,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/api/records.hpp"
@@ -17,6 +20,11 @@
 
 namespace orvane {
 
+// Posted on the flow's notification centre when a participation is confirmed and its
+// key kept (confirmedKey): screens that show that campaign switch to collect, whether
+// or not they started the join.
+inline constexpr std::string_view kParticipationConfirmed = "orvane_participation_confirmed";
+
 // Carries the user from a tap on a campaign to a credited reward: the join request,
 // the landing link, the participation check, the state poll and the claim.
 //
@@ -26,6 +34,11 @@ namespace orvane {
 // flow keeps the handles of its requests, so destroying it cancels them and no answer
 // reaches it afterwards; its alert buttons do nothing once it is gone. At most one
 // state poll runs.
+//
+// Confirmed keys are kept here, by campaign, until their reward is claimed: a
+// confirmation reaches the receiver of the latest join, which may show another
+// campaign (or be gone), so the flow, which outlives every screen, is where the cell or
+// detail screen of the confirmed campaign finds its own key whenever it is shown.
 class ApiJoin {
  public:
   // The process-wide flow, on the platform installed at the time of each step.
@@ -54,6 +67,8 @@ class ApiJoin {
 
   // Whether a state poll runs.
   bool isPolling() const;
+  // The key of a confirmed participation of `campid` whose reward is not claimed yet.
+  std::optional<std::string> confirmedKey(std::int64_t campid) const;
 
   // The screen that shows the flow's alerts; while it is empty, alerts are dropped.
   std::weak_ptr<AlertHost> viewController;
@@ -80,7 +95,8 @@ class ApiJoin {
   void apiState(const State& state, std::int64_t campid, std::int64_t rewardtype,
                 const std::shared_ptr<Poll>& poll);
   void stopPoll(const std::shared_ptr<Poll>& poll);
-  void rewardAnswered(const Join& join);
+  void rewardAnswered(std::int64_t campid, const Join& join);
+  void confirmed(std::int64_t campid, const std::string& ovnkey);
 
   void present(Alert alert);
   void alertAlarm(const std::string& message);
@@ -95,6 +111,7 @@ class ApiJoin {
   std::shared_ptr<CompletionGate> callbacks_ = std::make_shared<CompletionGate>();
 
   std::vector<std::int64_t> partiConfirmList_;
+  std::map<std::int64_t, std::string> confirmedKeys_;
   std::unique_ptr<Timer> timer_;
   int count_ = 0;
   std::shared_ptr<Poll> poll_;  // the running poll, to tell its answers from older ones

@@ -142,7 +142,7 @@ class JoinSession::Receiver : public orvane::JoinProtocol {
   Receiver(orvane::Camp camp, std::function<void()> activity)
       : camp_(std::move(camp)), activity_(std::move(activity)) {}
 
-  void onParticipationCheckPossible() override {
+  void onParticipationCheckPossible(std::int64_t /*campid*/) override {
     say("  [callback] participation check possible: the user taps \"" +
         orvane::localized("ov_participation_check") + "\"");
     activity_();

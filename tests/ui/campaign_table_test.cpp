@@ -192,7 +192,7 @@ TEST_F(ReusedCell, AFlowCallbackAppliesOnlyWhileTheCellShowsItsCampaign) {
 
   cell.setItem(campaign(10003, "native-10003-720x720.jpg"), 1, Orvane::TYPE_LIST_ICON, nullptr);
   receiver->onAccumulationPossible(a.campid, "late-key");
-  receiver->onParticipationCheckPossible();
+  receiver->onParticipationCheckPossible(a.campid);
   EXPECT_EQ(cell.state(), CampTableViewCell::State::join);
   EXPECT_FALSE(cell.ovnkey().has_value());
 

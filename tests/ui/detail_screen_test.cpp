@@ -133,7 +133,7 @@ TEST_F(DetailScreenTest, ConvertedCampaignWaitsForTheFlowThenChecksAndCollects) 
 
   int listChanges = 0;
   auto observation = NotificationCenter::shared().observe(kActionListChange, [&] { ++listChanges; });
-  detail->onParticipationCheckPossible();
+  detail->onParticipationCheckPossible(10001);
   EXPECT_EQ(reward(detail)->text(), QString::fromStdString(localized("ov_participation_check")));
   EXPECT_EQ(listChanges, 1);
   QTest::mouseClick(reward(detail), Qt::LeftButton);

@@ -25,11 +25,15 @@ using testing::RecordingAlertHost;
 constexpr char kFail[] = "!transport-failure";
 
 struct Receiver : JoinProtocol {
-  void onParticipationCheckPossible() override { ++checks; }
+  void onParticipationCheckPossible(std::int64_t campid) override {
+    ++checks;
+    checked.push_back(campid);
+  }
   void onAccumulationPossible(std::int64_t campid, const std::string& ovnkey) override {
     accumulations.emplace_back(campid, ovnkey);
   }
   int checks = 0;
+  std::vector<std::int64_t> checked;
   std::vector<std::pair<std::int64_t, std::string>> accumulations;
 };
 
@@ -424,6 +428,57 @@ TEST_F(ApiJoinTest, TrackingConsentGatesTheJoin) {
   EXPECT_EQ(fake.tracking->requests, requests);
   EXPECT_EQ(sent("/v1/join"), 4u);
   EXPECT_TRUE(fake.logSink->contains("ApiJoin <ios14 || STANDARD_TRACKING_USAGE==false"));
+}
+
+TEST_F(ApiJoinTest, ConfirmedKeysAreKeptByCampaignUntilClaimed) {
+  int confirmations = 0;
+  auto observation = center.observe(kParticipationConfirmed, [&] { ++confirmations; });
+  const auto waiting = campaign(40, 3, 0);  // waits for its participation check
+  const auto polled = campaign(41, 2, 1);   // polls at once
+  auto waitingCell = std::make_shared<Receiver>();
+  auto polledCell = std::make_shared<Receiver>();
+  script["/v1/join"] = {R"({"result":200})"};
+  join->startJoin(waiting, waitingCell);
+  run();
+  EXPECT_EQ(waitingCell->checked, std::vector<std::int64_t>{40});
+
+  script["/v1/state"] = {R"({"result":200,"state":3,"ovnkey":"K41"})"};
+  join->startJoin(polled, polledCell);
+  run();
+  ASSERT_EQ(polledCell->accumulations.size(), 1u);
+  EXPECT_EQ(polledCell->accumulations[0], (std::pair<std::int64_t, std::string>{41, "K41"}));
+  EXPECT_EQ(join->confirmedKey(41), "K41");
+  EXPECT_EQ(confirmations, 1);
+
+  // The waiting campaign is confirmed while the latest join's receiver shows another
+  // one: the call names campaign 40, and the key waits in the flow for 40's own cell.
+  script["/v1/state"] = {R"({"result":200,"state":3,"ovnkey":"K40"})"};
+  checkAndStart(waiting);
+  ASSERT_EQ(polledCell->accumulations.size(), 2u);
+  EXPECT_EQ(polledCell->accumulations[1].first, 40);
+  EXPECT_TRUE(waitingCell->accumulations.empty());
+  EXPECT_EQ(join->confirmedKey(40), "K40");
+  EXPECT_EQ(join->confirmedKey(41), "K41");
+  EXPECT_EQ(confirmations, 2);
+
+  // Without any receiver left the key is kept all the same.
+  polledCell.reset();
+  script["/v1/join"] = {R"({"result":200})"};
+  script["/v1/state"] = {R"({"result":200,"state":3,"ovnkey":"K42"})"};
+  join->startJoin(campaign(42, 2, 1), std::weak_ptr<JoinProtocol>());
+  run();
+  EXPECT_EQ(join->confirmedKey(42), "K42");
+
+  // A refused claim keeps the key; a credited one drops only its own campaign's.
+  script["/v1/reward"] = {R"({"result":500})", R"({"result":200})"};
+  join->apiReward(41, "K41");
+  run();
+  EXPECT_EQ(join->confirmedKey(41), "K41");
+  join->apiReward(41, "K41");
+  run();
+  EXPECT_FALSE(join->confirmedKey(41).has_value());
+  EXPECT_EQ(join->confirmedKey(40), "K40");
+  EXPECT_NE(lastUrl("/v1/reward").find("campid=41&"), std::string::npos);
 }
 
 TEST_F(ApiJoinTest, WithoutAScreenAlertsAreDroppedButTheFlowGoesOn) {

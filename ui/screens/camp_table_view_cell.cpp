@@ -72,15 +72,16 @@ void CampContentView::paintEvent(QPaintEvent* /*event*/) {
 // The flow holds its receiver weakly, and the cell owns it: it dies with the cell.
 class CampTableViewCell::JoinReceiver : public JoinProtocol {
  public:
-  JoinReceiver(CampTableViewCell* cell, std::int64_t campid) : cell_(cell), campid_(campid) {}
-  void onParticipationCheckPossible() override { cell_->joinCallback(campid_, std::nullopt); }
-  void onAccumulationPossible(std::int64_t /*campid*/, const std::string& ovnkey) override {
-    cell_->joinCallback(campid_, ovnkey);
+  explicit JoinReceiver(CampTableViewCell* cell) : cell_(cell) {}
+  void onParticipationCheckPossible(std::int64_t campid) override {
+    cell_->joinCallback(campid, std::nullopt);
+  }
+  void onAccumulationPossible(std::int64_t campid, const std::string& ovnkey) override {
+    cell_->joinCallback(campid, ovnkey);
   }
 
  private:
   CampTableViewCell* cell_;
-  std::int64_t campid_;
 };
 
 CampTableViewCell::CampTableViewCell(const Services& services, QWidget* parent)
@@ -97,6 +98,10 @@ CampTableViewCell::CampTableViewCell(const Services& services, QWidget* parent)
   styleTitle(lTitle_);
   stylePill(lRewardButton_);
   setAutoFillBackground(false);
+  // A confirmation reaches the receiver of the latest join only; the cell showing the
+  // confirmed campaign learns of it here.
+  if (services.notifications)
+    confirmations_ = services.notifications->observe(kParticipationConfirmed, [this] { showConfirmedKey(); });
 }
 
 CampTableViewCell::~CampTableViewCell() = default;
@@ -105,6 +110,9 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
                                 CampClickProtocol* campClickProtocol) {
   // A key from the flow belongs to its campaign: a reused cell must not claim with it.
   if (!camp_ || camp_->campid != camp.campid) ovnkey_.reset();
+  // A confirmation that arrived while another cell was the receiver, or none showed it.
+  const auto confirmedKey = join().confirmedKey(camp.campid);
+  if (confirmedKey) ovnkey_ = confirmedKey;
   bind(camp, row, campClickProtocol);
 
   nativeShown_ = listType == Orvane::TYPE_LIST_NATIVE && camp.nativeurl.has_value();
@@ -140,7 +148,7 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
   setAccessibleDescription(lContent_->plainText());
 
   const auto waiting = join().getPartiConfirmList();
-  if (camp.convflag == 1) {
+  if (camp.convflag == 1 || confirmedKey) {
     setState(State::collect, false);
   } else if (std::find(waiting.begin(), waiting.end(), camp.campid) != waiting.end()) {
     setState(State::participationCheck, false);
@@ -194,7 +202,7 @@ void CampTableViewCell::setAccumulationPossible() { setState(State::collect); }
 
 void CampTableViewCell::clickJoin() {
   if (!camp_ || openDetailPage()) return;
-  joinReceiver_ = std::make_shared<JoinReceiver>(this, camp_->campid);
+  if (!joinReceiver_) joinReceiver_ = std::make_shared<JoinReceiver>(this);
   join().startJoin(*camp_, joinReceiver_);
 }
 
@@ -226,6 +234,14 @@ void CampTableViewCell::joinCallback(std::int64_t campid, const std::optional<st
   } else {
     setParticipationCheckPossible();
   }
+}
+
+void CampTableViewCell::showConfirmedKey() {
+  if (!camp_) return;
+  auto key = join().confirmedKey(camp_->campid);
+  if (!key) return;
+  ovnkey_ = std::move(key);
+  if (state_ != State::collect) setAccumulationPossible();
 }
 
 void CampTableViewCell::prepareForReuse() {

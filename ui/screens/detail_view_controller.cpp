@@ -81,7 +81,9 @@ void paintPlaceholder(QLabel* label, QSize size) {
 class DetailViewController::Receiver : public JoinProtocol {
  public:
   explicit Receiver(DetailViewController* screen) : screen_(screen) {}
-  void onParticipationCheckPossible() override { screen_->onParticipationCheckPossible(); }
+  void onParticipationCheckPossible(std::int64_t campid) override {
+    screen_->onParticipationCheckPossible(campid);
+  }
   void onAccumulationPossible(std::int64_t campid, const std::string& ovnkey) override {
     screen_->onAccumulationPossible(campid, ovnkey);
   }
@@ -118,7 +120,10 @@ DetailViewController::DetailViewController(Services services, QWidget* parent)
   });
 }
 
-DetailViewController::~DetailViewController() { finishObservation_.reset(); }
+DetailViewController::~DetailViewController() {
+  finishObservation_.reset();
+  confirmations_.reset();
+}
 
 void DetailViewController::viewDidLoad() {
   if (!camp) {
@@ -147,6 +152,8 @@ void DetailViewController::viewDidLoad() {
         });
       });
   takeAlerts();
+  // A confirmation that reached another receiver, before or while this screen shows.
+  confirmations_ = services().notifications->observe(kParticipationConfirmed, [this] { showConfirmedKey(); });
 
   ui_->iv_icon->hide();
   ui_->iv_native->installEventFilter(this);
@@ -188,6 +195,7 @@ void DetailViewController::viewDidLoad() {
   setHtmlText(ui_->l_how_participate, c.joindesc, style::kDescriptionGrey,
               style::pixelFont(14, QFont::Normal, font()));
 
+  showConfirmedKey();
   requestNotice();
   requestView();
 }
@@ -273,7 +281,8 @@ void DetailViewController::clickAccumulation() {
   services().join->apiReward(camp->campid, *ovnkey);
 }
 
-void DetailViewController::onParticipationCheckPossible() {
+void DetailViewController::onParticipationCheckPossible(std::int64_t campid) {
+  if (!camp || camp->campid != campid) return;  // another campaign's join
   const QString title = qs(localized("ov_participation_check"));
   ui_->b_reward->setText(title);
   ui_->b_reward->setAccessibleName(title);
@@ -281,12 +290,19 @@ void DetailViewController::onParticipationCheckPossible() {
   services().notifications->post(kActionListChange);
 }
 
-void DetailViewController::onAccumulationPossible(std::int64_t /*campid*/, const std::string& key) {
+void DetailViewController::onAccumulationPossible(std::int64_t campid, const std::string& key) {
+  if (!camp || camp->campid != campid) return;  // another campaign's key is never claimed here
   ovnkey = key;
   const QString title = qs(localized("ov_accumulate"));
   ui_->b_reward->setText(title);
   ui_->b_reward->setAccessibleName(title);
   setRewardAction([this] { clickAccumulation(); });
+}
+
+void DetailViewController::showConfirmedKey() {
+  if (!camp) return;
+  if (const auto key = services().join->confirmedKey(camp->campid))
+    onAccumulationPossible(camp->campid, *key);
 }
 
 void DetailViewController::finish() {
