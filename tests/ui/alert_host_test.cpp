@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QPushButton>
 #include <QTest>
 #include <memory>
@@ -150,6 +151,23 @@ TEST_F(AlertHostTest, OverlayFollowsTheWindowSize) {
   EXPECT_EQ(overlay()->size(), QSize(500, 900));
   QWidget* card = host->currentAlertWidget();
   EXPECT_EQ(card->geometry().center().x(), QRect(0, 0, 500, 900).center().x());
+}
+
+TEST_F(AlertHostTest, TabNeverLeavesAnOpenAlert) {
+  // A control of the window behind: with the focus, Space on a campaign cell takes part.
+  auto* behind = new QPushButton("behind", window.get());
+  behind->setFocusPolicy(Qt::StrongFocus);
+  behind->show();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  behind->setFocus();
+
+  host->present(alert("A", {"No", "Yes"}, 0));
+  for (const auto key : {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab}) {
+    QTest::keyClick(QApplication::focusWidget(), key);
+    ASSERT_NE(QApplication::focusWidget(), behind);
+    EXPECT_TRUE(overlay()->isAncestorOf(QApplication::focusWidget()));
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "ui/sdk/qt_alert_host.hpp"
 
+#include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -56,6 +57,20 @@ class Overlay : public QWidget {
   void mousePressEvent(QMouseEvent* event) override {
     if (panel && !panel->geometry().contains(event->position().toPoint()) && onOutsideClick) onOutsideClick();
     event->accept();
+  }
+  // Modal for the keyboard too: Tab cycles through the alert's own buttons and never
+  // reaches the wall behind it (a focused cell would take part on Space).
+  bool focusNextPrevChild(bool next) override {
+    const auto buttons = panel ? panel->findChildren<QPushButton*>() : QList<QPushButton*>();
+    if (buttons.isEmpty()) {
+      setFocus(Qt::TabFocusReason);
+      return true;
+    }
+    const auto count = buttons.size();
+    auto at = buttons.indexOf(qobject_cast<QPushButton*>(QApplication::focusWidget()));
+    at = at < 0 ? (next ? 0 : count - 1) : (at + (next ? 1 : count - 1)) % count;
+    buttons[at]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
   }
 };
 
