@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <memory>
@@ -168,6 +169,20 @@ TEST_F(AlertHostTest, TabNeverLeavesAnOpenAlert) {
     ASSERT_NE(QApplication::focusWidget(), behind);
     EXPECT_TRUE(overlay()->isAncestorOf(QApplication::focusWidget()));
   }
+}
+
+TEST_F(AlertHostTest, ALongMessageGetsTheHeightItsLinesNeed) {
+  Alert a = alert("A question with a title", {"No", "Yes"}, 0);
+  a.message = std::string(12, ' ');
+  for (int i = 0; i < 12; ++i) a.message += "several words that wrap ";
+  host->present(std::move(a));
+  QCoreApplication::processEvents();
+  const auto labels = host->currentAlertWidget()->findChildren<QLabel*>();
+  ASSERT_EQ(labels.size(), 2);
+  for (auto* label : labels)
+    EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
+  EXPECT_LE(labels[0]->geometry().bottom(), labels[1]->geometry().top());
+  EXPECT_LE(labels[1]->geometry().bottom(), button(0)->mapTo(host->currentAlertWidget(), QPoint(0, 0)).y());
 }
 
 }  // namespace

@@ -305,7 +305,9 @@ void QtAlertHost::Impl::buildAlert(Overlay* o) {
     }
   }
   auto place = [o, card] {
-    card->adjustSize();
+    // As high as its wrapped texts need at the card's width (a long message included).
+    card->resize(kCardWidth,
+                 card->hasHeightForWidth() ? card->heightForWidth(kCardWidth) : card->sizeHint().height());
     card->move((o->width() - card->width()) / 2, std::max(0, (o->height() - card->height()) / 2));
   };
   o->relayout = place;
