@@ -128,30 +128,46 @@ void ApiJoin::startJoin(const Camp& camp, std::weak_ptr<JoinProtocol> receiver) 
     alertAlarm(localized("ov_participation_waiting"));
     return;
   }
+  if (joining_) {
+    // Taps queued behind the tracking question, or a double click: one join at a time,
+    // or one campaign's answer would reach the receiver of another.
+    logInfo("ApiJoin startJoin : the join of campid " + std::to_string(*joining_) + " is under way; campid " +
+            std::to_string(camp.campid) + " is not joined");
+    return;
+  }
   if (!checkCampid(camp.campid, "startJoin")) return;
-  joinProtocol = std::move(receiver);
 
   const auto p = platform();
   const bool asksTracking = p->device && p->device->isSystemVersionAtLeast(14) && p->store &&
                             p->store->boolean(keys::kTrackingUsage) && p->tracking;
+  joining_ = camp.campid;
   if (!asksTracking) {
     logInfo("ApiJoin <ios14 || STANDARD_TRACKING_USAGE==false");
+    joinProtocol = std::move(receiver);
     apiJoin(camp);
     return;
   }
   // The answer may come on any thread; the flow goes on on the main thread.
   p->tracking->requestAuthorization(
-      [queue = p->mainQueue, gate = callbacks_, this, camp, adid = p->advertisingId](int status) {
+      [queue = p->mainQueue, gate = callbacks_, this, camp, receiver, adid = p->advertisingId](int status) {
         const bool authorized = status == tracking::authorized;
         if (authorized) {
           logInfo("ApiJoin authorized : " + (adid ? adid->advertisingIdentifier() : std::string()));
         } else {
           logInfo("ApiJoin status : " + trackingStatusText(status));
         }
-        if (!queue) return;
-        // `this` is only touched on the main thread, through the gate the destructor closes.
-        queue->post([gate, this, camp, authorized] {
-          gate->pass([&] { authorized ? apiJoin(camp) : alertTracking(); });
+        // `this` is only touched on the main thread, through the gate the destructor closes;
+        // checkCampid made sure there is a main queue.
+        queue->post([gate, this, camp, receiver, authorized] {
+          gate->pass([&] {
+            if (!authorized) {
+              joining_.reset();
+              alertTracking();
+              return;
+            }
+            joinProtocol = receiver;
+            apiJoin(camp);
+          });
         });
       });
 }
@@ -162,6 +178,7 @@ void ApiJoin::apiJoin(const Camp& camp) {
       *p, [&](auto done) { return ApiList(p).getJoin(std::to_string(camp.campid), std::move(done)); },
       decodeJoin,
       [this, camp](Result<Join> join) {
+        joining_.reset();  // whatever the answer: the next tap may join
         if (usable(join)) joinAnswered(camp, join.value());
       }));
 }

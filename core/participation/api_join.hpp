@@ -33,7 +33,8 @@ inline constexpr std::string_view kParticipationConfirmed = "orvane_participatio
 // answers are decoded on the platform's executor and handed to the main thread. The
 // flow keeps the handles of its requests, so destroying it cancels them and no answer
 // reaches it afterwards; its alert buttons do nothing once it is gone. At most one
-// state poll runs.
+// state poll runs, and at most one join is under way: from the tap until the join's
+// answer, the tracking question included.
 //
 // Confirmed keys are kept here, by campaign, until their reward is claimed: a
 // confirmation reaches the receiver of the latest join, which may show another
@@ -57,8 +58,9 @@ class ApiJoin {
   // appears once per such join.
   std::vector<std::int64_t> getPartiConfirmList() const;
 
-  // A tap on join. Refused with "ov_participation_waiting" while a poll runs; the
-  // receiver is then not taken.
+  // A tap on join. Refused with "ov_participation_waiting" while a poll runs, and
+  // without a word while another join is under way (its tracking question is on
+  // screen, or its answer is awaited). The receiver is taken when the join is sent.
   void startJoin(const Camp& camp, std::weak_ptr<JoinProtocol> joinProtocol);
   // A tap on the participation check.
   void flowParticipation(const Camp& camp);
@@ -67,6 +69,8 @@ class ApiJoin {
 
   // Whether a state poll runs.
   bool isPolling() const;
+  // Whether a join is under way (see startJoin).
+  bool isJoining() const { return joining_.has_value(); }
   // The key of a confirmed participation of `campid` whose reward is not claimed yet.
   std::optional<std::string> confirmedKey(std::int64_t campid) const;
 
@@ -112,6 +116,7 @@ class ApiJoin {
 
   std::vector<std::int64_t> partiConfirmList_;
   std::map<std::int64_t, std::string> confirmedKeys_;
+  std::optional<std::int64_t> joining_;  // the campaign of the join under way
   std::unique_ptr<Timer> timer_;
   int count_ = 0;
   std::shared_ptr<Poll> poll_;  // the running poll, to tell its answers from older ones

@@ -182,6 +182,7 @@ TEST_F(ReusedCell, TheNativeImageSetsItsOwnAspectAndALateImageOfTheOldRowIsDropp
 
 TEST_F(ReusedCell, AFlowCallbackAppliesOnlyWhileTheCellShowsItsCampaign) {
   initialize();
+  Orvane::shared().setTrackingUsage(false);
   CampTableViewCell cell(services());
   cell.resize(390, 200);
   const Camp a = campaign(10002, "native-10002-720x720.jpg");

@@ -421,6 +421,7 @@ TEST_F(ApiJoinTest, TrackingConsentGatesTheJoin) {
   fake.tracking->currentStatus = tracking::denied;
   fake.device->modernMajor = 13;
   join->startJoin(campaign(15, 1), receiver);
+  run();
   fake.device->modernMajor = 17;
   fake.store->setBool(keys::kTrackingUsage, false);
   join->startJoin(campaign(15, 1), receiver);
@@ -428,6 +429,65 @@ TEST_F(ApiJoinTest, TrackingConsentGatesTheJoin) {
   EXPECT_EQ(fake.tracking->requests, requests);
   EXPECT_EQ(sent("/v1/join"), 4u);
   EXPECT_TRUE(fake.logSink->contains("ApiJoin <ios14 || STANDARD_TRACKING_USAGE==false"));
+}
+
+TEST_F(ApiJoinTest, OneJoinAtATimeFromTheTapUntilItsAnswer) {
+  script["/v1/join"] = {R"({"result":200,"lurl":"https://land/a"})"};
+  fake.store->setBool(keys::kTrackingUsage, true);
+  fake.tracking->deferAnswer = true;
+  auto first = std::make_shared<Receiver>();
+  auto other = std::make_shared<Receiver>();
+  join->joinProtocol = receiver;
+
+  // Taps while the question is open (the same campaign again, then another) start nothing.
+  join->startJoin(campaign(30, 3), first);
+  join->startJoin(campaign(30, 3), other);
+  join->startJoin(campaign(31, 3), other);
+  run();
+  EXPECT_EQ(fake.tracking->requests, 1);
+  EXPECT_TRUE(host->alerts.empty());
+  EXPECT_TRUE(join->isJoining());
+  EXPECT_EQ(join->joinProtocol.lock(), receiver);  // not taken before the join is sent
+
+  fake.tracking->pending(tracking::authorized);
+  run();
+  ASSERT_EQ(sent("/v1/join"), 1u);
+  EXPECT_NE(lastUrl("/v1/join").find("campid=30&"), std::string::npos);
+  EXPECT_EQ(fake.urlOpener->opened.size(), 1u);
+  EXPECT_EQ(first->checked, std::vector<std::int64_t>{30});
+  EXPECT_EQ(other->checks, 0);
+  EXPECT_FALSE(join->isJoining());
+
+  // A join in flight blocks a second tap (a double click) until it is answered, whatever
+  // the answer; a refused consent frees the next tap too.
+  fake.tracking->currentStatus = tracking::authorized;
+  fake.http->manual = true;
+  join->startJoin(campaign(32, 1), first);
+  run();
+  join->startJoin(campaign(32, 1), first);
+  run();
+  EXPECT_EQ(fake.http->waiting(), 1u);
+  ASSERT_TRUE(fake.http->complete(Error::make(Error::Kind::network, "refused")));
+  run();
+  join->startJoin(campaign(33, 1), first);
+  run();
+  EXPECT_EQ(fake.http->waiting(), 1u);
+  ASSERT_TRUE(fake.http->complete(FakeHttpSession::ok(R"({"result":200.5})")));  // undecodable
+  run();
+  EXPECT_FALSE(join->isJoining());
+  fake.http->manual = false;
+
+  fake.tracking->currentStatus = tracking::notDetermined;
+  join->startJoin(campaign(34, 1), first);
+  fake.tracking->pending(tracking::denied);
+  run();
+  EXPECT_EQ(host->last()->message, localized("ov_allow_tracking"));
+  EXPECT_FALSE(join->isJoining());
+  fake.tracking->currentStatus = tracking::authorized;
+  join->startJoin(campaign(35, 1), first);
+  run();
+  EXPECT_EQ(sent("/v1/join"), 4u);
+  EXPECT_NE(lastUrl("/v1/join").find("campid=35&"), std::string::npos);
 }
 
 TEST_F(ApiJoinTest, ConfirmedKeysAreKeptByCampaignUntilClaimed) {
