@@ -169,7 +169,8 @@ void ApiJoin::startJoin(const Camp& camp, std::weak_ptr<JoinProtocol> receiver) 
             apiJoin(camp);
           });
         });
-      });
+      },
+      viewController);
 }
 
 void ApiJoin::apiJoin(const Camp& camp) {

@@ -72,7 +72,7 @@ class VisitingUrlOpener : public orvane::UrlOpener {
 class AllowingTracking : public orvane::TrackingAuthorization {
  public:
   int status() const override { return status_; }
-  void requestAuthorization(std::function<void(int)> completion) override {
+  void requestAuthorization(std::function<void(int)> completion, std::weak_ptr<orvane::AlertHost>) override {
     if (status_ == orvane::tracking::notDetermined) {
       say("  [phone] tracking consent asked: allowed");
       status_ = orvane::tracking::authorized;

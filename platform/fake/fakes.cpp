@@ -58,8 +58,10 @@ void CapturingLogSink::reject(LogType type) {
 
 // --- tracking
 
-void FakeTrackingAuthorization::requestAuthorization(std::function<void(int)> completion) {
+void FakeTrackingAuthorization::requestAuthorization(std::function<void(int)> completion,
+                                                     std::weak_ptr<AlertHost> host) {
   ++requests;
+  askedOver = std::move(host);
   if (currentStatus != tracking::notDetermined) {
     completion(currentStatus);
     return;

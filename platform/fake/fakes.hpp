@@ -74,17 +74,18 @@ class FakeAdvertisingId : public AdvertisingId {
   std::string id = "6D92078A-8246-4BA4-AE5B-76104861E7DC";
 };
 
-// Answers with a scripted status; counts the requests.
+// Answers with a scripted status; counts the requests and keeps the host asked over.
 class FakeTrackingAuthorization : public TrackingAuthorization {
  public:
   int status() const override { return currentStatus; }
-  void requestAuthorization(std::function<void(int)> completion) override;
+  void requestAuthorization(std::function<void(int)> completion, std::weak_ptr<AlertHost> host) override;
 
   int currentStatus = tracking::notDetermined;
   int answer = tracking::authorized;  // what the user picks when asked
   bool deferAnswer = false;           // keep the completion for the test to call
   int requests = 0;
   std::function<void(int)> pending;
+  std::weak_ptr<AlertHost> askedOver;  // the host of the latest request
 };
 
 // Records what was opened; answers can-open and open from a script.

@@ -96,6 +96,14 @@ TEST_F(AlertHostTest, EscapeCancelsAndEnterConfirms) {
   EXPECT_EQ(pressed, (std::vector<std::string>{"A/Go", "B/Cancel"}));
 }
 
+TEST_F(AlertHostTest, EnterPressesThePreferredButtonEvenACancelOne) {
+  Alert a = alert("A", {"No", "Yes"}, 0);
+  a.actions[0].preferred = true;
+  host->present(std::move(a));
+  QTest::keyClick(overlay(), Qt::Key_Return);
+  EXPECT_EQ(pressed, (std::vector<std::string>{"A/No"}));
+}
+
 TEST_F(AlertHostTest, ActionSheetMarksTheCurrentEntryAndCancelsOnAClickOutside) {
   Alert sheet = alert("Sort", {"Recommended", "Highest", "Cancel"}, 2);
   sheet.kind = Alert::Kind::actionSheet;

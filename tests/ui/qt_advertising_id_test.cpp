@@ -108,7 +108,7 @@ TEST_F(AdvertisingIdConsentTest, ZerosUntilAllowedAndANewIdAfterEveryWithdrawal)
   EXPECT_EQ(adidSent(), kZero);  // never asked
 
   int answer = -1;
-  tracking_->requestAuthorization([&](int s) { answer = s; });
+  tracking_->requestAuthorization([&](int s) { answer = s; }, {});
   press(QtTrackingAuthorization::kAllowButtonName);
   ASSERT_EQ(answer, tracking::authorized);
   const auto first = adidSent();

@@ -124,8 +124,8 @@ class TrackingTest : public ::testing::Test {
 TEST_F(TrackingTest, OneDialogAnswersEveryWaitingRequestAndIsRemembered) {
   EXPECT_EQ(tracking_->status(), tracking::notDetermined);
   std::vector<int> answers;
-  tracking_->requestAuthorization([&](int s) { answers.push_back(s); });
-  tracking_->requestAuthorization([&](int s) { answers.push_back(s); });
+  tracking_->requestAuthorization([&](int s) { answers.push_back(s); }, {});
+  tracking_->requestAuthorization([&](int s) { answers.push_back(s); }, {});
   EXPECT_TRUE(answers.empty());
   EXPECT_EQ(visibleConsentDialogs(), 1);
 
@@ -134,7 +134,7 @@ TEST_F(TrackingTest, OneDialogAnswersEveryWaitingRequestAndIsRemembered) {
   EXPECT_EQ(store_->integer(QtTrackingAuthorization::kStatusKey), tracking::authorized);
 
   // Determined: answered at once, no dialog.
-  tracking_->requestAuthorization([&](int s) { answers.push_back(s); });
+  tracking_->requestAuthorization([&](int s) { answers.push_back(s); }, {});
   EXPECT_EQ(answers.size(), 3u);
   EXPECT_EQ(answers.back(), tracking::authorized);
   EXPECT_EQ(tracking_->dialog(), nullptr);
@@ -142,7 +142,7 @@ TEST_F(TrackingTest, OneDialogAnswersEveryWaitingRequestAndIsRemembered) {
 
 TEST_F(TrackingTest, EscapeDeniesAndARequestFromAWorkerIsAnsweredToo) {
   std::atomic<int> answer{-1};
-  std::thread worker([&] { tracking_->requestAuthorization([&](int s) { answer = s; }); });
+  std::thread worker([&] { tracking_->requestAuthorization([&](int s) { answer = s; }, {}); });
   worker.join();
   QMessageBox* box = nullptr;
   ASSERT_TRUE(QTest::qWaitFor([&] { return (box = openConsentDialog()) != nullptr; }, kWaitMs));

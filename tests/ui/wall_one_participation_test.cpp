@@ -1,11 +1,16 @@
-// Each confirmation reaches only its own campaign's cell or detail screen, on screen
-// or not, and each claim carries its own campaign's key.
+// One participation at a time on the wall: the tracking question blocks the wall
+// (on the real X11 platform), and each confirmation reaches only its own campaign's
+// cell or detail screen, on screen or not.
+#include <QGuiApplication>
 #include <QPointer>
 #include <chrono>
 #include <vector>
 
 #include "open_wall_support.hpp"
+#include "platform/qt/qt_advertising_id.hpp"
+#include "platform/qt/qt_tracking_authorization.hpp"
 #include "ui/screens/detail_view_controller.hpp"
+#include "xtest_input.hpp"  // last: Xlib's macros
 
 namespace orvane::testing {
 namespace {
@@ -151,6 +156,106 @@ TEST_F(OneParticipation, TheDetailScreenTakesOnlyItsCampaignsReportsAndFindsItsK
   ASSERT_TRUE(server_->waitForRequests("/v1/reward", 1, std::chrono::milliseconds(kWaitMs)));
   EXPECT_EQ(server_->received("/v1/reward")[0].queryValue("campid"), std::to_string(p));
   EXPECT_EQ(server_->received("/v1/reward")[0].queryValue("ovnkey"), key);
+}
+
+// Counts the clicks that reach a widget.
+class ReleaseCounter : public QObject {
+ public:
+  int releases = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonRelease) ++releases;
+    return false;
+  }
+};
+
+// The desktop's consent question over the wall, on the real X11 platform: clicks come
+// through the X server, so what blocks them is the window's own stacking.
+class WallConsentOnXvfb : public OpenWallTest {
+ protected:
+  void SetUp() override {
+    OpenWallTest::SetUp();
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+      if (qEnvironmentVariableIsSet("ORVANE_REQUIRE_XCB")) FAIL() << "needs the xcb platform";
+      GTEST_SKIP() << "needs the xcb platform (run under xvfb-run)";
+    }
+    ASSERT_TRUE(input_.ok()) << "no XTEST on this display";
+    tracking_ = std::make_shared<qt::QtTrackingAuthorization>(platform_->store);
+    platform_->tracking = tracking_;
+    platform_->advertisingId = std::make_shared<qt::QtAdvertisingId>(tracking_);
+  }
+
+  // Pills of campaigns that join from the list, fully on screen.
+  std::vector<std::pair<std::int64_t, QLabel*>> joinablePills() const {
+    std::vector<std::pair<std::int64_t, QLabel*>> pills;
+    const QRect viewport(screen_->tableView()->viewport()->mapToGlobal(QPoint(0, 0)),
+                         screen_->tableView()->viewport()->size());
+    for (auto* cell : screen_->tableView()->visibleCells()) {
+      auto* c = qobject_cast<CampTableViewCell*>(cell);
+      if (!c || !c->camp() || c->camp()->detailpage == 1 || c->state() != State::join) continue;
+      auto* pill = c->findChild<QLabel*>("l_reward_button");
+      const QRect global(pill->mapToGlobal(QPoint(0, 0)), pill->size());
+      if (viewport.contains(global)) pills.emplace_back(c->camp()->campid, pill);
+    }
+    return pills;
+  }
+
+  XTestInput input_;
+  std::shared_ptr<qt::QtTrackingAuthorization> tracking_;
+};
+
+TEST_F(WallConsentOnXvfb, TheQuestionBlocksTheWallAndAllowSendsOneJoinForTheFirstTap) {
+  open(/*trackingUsage=*/true);
+  wall_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(wall_));
+  // Down to the campaigns that join from the list (the first rows open detail pages).
+  const auto joinable = plainCampaign([](const Camp& c) { return c.detailpage == 0; });
+  ASSERT_TRUE(joinable);
+  ASSERT_NE(cellOf(joinable->campid), nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return joinablePills().size() >= 3; }, kWaitMs));
+  const auto pills = joinablePills();
+  const std::int64_t first = pills[0].first;
+
+  input_.click(*pills[0].second);
+  ASSERT_TRUE(waitForAlert("ov_tracking_message"));
+  EXPECT_TRUE(tracking_->isAsking());
+  EXPECT_EQ(tracking_->dialog(), nullptr) << "asked over the wall, not in a window of its own";
+
+  // The same campaign again and two others: the clicks land on the question's overlay.
+  ReleaseCounter counter;
+  alert()->parentWidget()->installEventFilter(&counter);
+  for (std::size_t i : {0u, 1u, 2u}) input_.click(*pills[i].second);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counter.releases >= 3; }, kWaitMs));
+  EXPECT_EQ(count("/v1/join"), 0u);
+  EXPECT_FALSE(sink_->contains("is not joined")) << "a tap reached the flow through the question";
+  EXPECT_TRUE(alertText().contains(text("ov_tracking_message")));
+
+  // Allow: exactly one join, for the campaign first tapped.
+  QPushButton* allow = alertButton(1);
+  ASSERT_NE(allow, nullptr);
+  EXPECT_EQ(allow->text(), text("ov_tracking_allow"));
+  input_.click(*allow);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return count("/v1/join") >= 1; }, kWaitMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !flow_->isJoining(); }, kWaitMs));
+  ASSERT_EQ(count("/v1/join"), 1u);
+  EXPECT_EQ(server_->received("/v1/join")[0].queryValue("campid"), std::to_string(first));
+  EXPECT_LE(urlOpener_->count(), 1u);
+  EXPECT_EQ(tracking_->status(), tracking::authorized);
+  EXPECT_NE(platform_->advertisingId->advertisingIdentifier(),
+            qt::QtTrackingAuthorization::kZeroAdvertisingId);
+  EXPECT_NE(server_->received("/v1/join")[0].queryValue("adid"),
+            std::optional<std::string>(qt::QtTrackingAuthorization::kZeroAdvertisingId));
+
+  // The privacy settings ask again over the wall; "no" withdraws the identifier.
+  tracking_->showSettings();
+  ASSERT_TRUE(waitForAlert("ov_tracking_message"));
+  EXPECT_EQ(alertButton(0)->text(), text("ov_tracking_deny"));
+  input_.click(*alertButton(0));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !tracking_->isAsking(); }, kWaitMs));
+  EXPECT_EQ(tracking_->status(), tracking::denied);
+  EXPECT_EQ(platform_->advertisingId->advertisingIdentifier(),
+            qt::QtTrackingAuthorization::kZeroAdvertisingId);
 }
 
 }  // namespace

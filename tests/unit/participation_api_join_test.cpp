@@ -441,6 +441,7 @@ TEST_F(ApiJoinTest, OneJoinAtATimeFromTheTapUntilItsAnswer) {
 
   // Taps while the question is open (the same campaign again, then another) start nothing.
   join->startJoin(campaign(30, 3), first);
+  EXPECT_EQ(fake.tracking->askedOver.lock(), host);  // asked over the flow's screen
   join->startJoin(campaign(30, 3), other);
   join->startJoin(campaign(31, 3), other);
   run();

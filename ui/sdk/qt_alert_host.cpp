@@ -156,6 +156,8 @@ int QtAlertHost::Impl::cancelIndex() const {
 
 int QtAlertHost::Impl::defaultIndex() const {
   for (std::size_t i = 0; i < current.actions.size(); ++i)
+    if (current.actions[i].preferred) return static_cast<int>(i);
+  for (std::size_t i = 0; i < current.actions.size(); ++i)
     if (current.actions[i].style != AlertAction::Style::cancel) return static_cast<int>(i);
   return -1;
 }
