@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "ui/screens/can_receive_benefits_view_controller.hpp"
 #include "ui/screens/detail_view_controller.hpp"
 #include "ui/screens/orvane_view_controller.hpp"
+#include "ui/sdk/qt_alert_host.hpp"
 #include "wall_test_support.hpp"
 
 namespace orvane::testing {
@@ -250,6 +252,98 @@ TEST_F(CampaignListScreen, PopUpPresentationHidesTheTopBand) {
   ASSERT_TRUE(reload());
   QCoreApplication::processEvents();
   EXPECT_EQ(wall_->findChild<ui::CanReceiveBenefitsViewController*>(), nullptr);
+}
+
+// The benefits pop-ups over the wall that are on screen, not on their way out.
+std::vector<ui::CanReceiveBenefitsViewController*> openPopUps(QWidget* wall) {
+  std::vector<ui::CanReceiveBenefitsViewController*> open;
+  for (auto* popup : wall->findChildren<ui::CanReceiveBenefitsViewController*>())
+    if (!popup->isDismissed() && popup->isVisible()) open.push_back(popup);
+  return open;
+}
+
+QString popUpTotal(ui::CanReceiveBenefitsViewController* popup) {
+  auto* value = popup->findChild<QLabel*>("l_popup_coins_value");
+  return value ? value->text() : QString();
+}
+
+TEST_F(CampaignListScreen, LoadsWhileThePopUpIsOpenUpdateItInsteadOfStackingMore) {
+  open(Orvane::TYPE_BENEFITS_DISPLAY_POPUP);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return openPopUps(wall_).size() == 1; }, 2000));
+  const QString first = screen_->rewardText();
+  EXPECT_EQ(popUpTotal(openPopUps(wall_)[0]), first);
+  QPointer<ui::CanReceiveBenefitsViewController> popup(openPopUps(wall_)[0]);
+
+  // The same server with fewer campaigns: a smaller total, loaded twice, the second
+  // load starting while the first is still on its way.
+  restartWith([](const QJsonObject& c) { return c["bm"].toInt() == 1; });
+  server_->force({.endpoint = "/v1/req", .delayMs = 200});
+  const int before = updates_;
+  NotificationCenter::shared().post(kActionListChange);
+  NotificationCenter::shared().post(kActionListChange);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return updates_ > before; }, 5000));
+  QTest::qWait(0);
+  ASSERT_NE(screen_->rewardText(), first);
+  ASSERT_EQ(openPopUps(wall_).size(), 1u);
+  EXPECT_EQ(openPopUps(wall_)[0], popup.data()) << "the open pop-up is updated, not replaced";
+  EXPECT_EQ(popUpTotal(popup), screen_->rewardText());
+  EXPECT_EQ(popup->rewardPriceAndMark, screen_->rewardText());
+}
+
+TEST_F(CampaignListScreen, APopUpNeverCoversAnAlertAndShowsOnceTheAlertsHaveClosed) {
+  open(Orvane::TYPE_BENEFITS_DISPLAY_POPUP);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return openPopUps(wall_).size() == 1; }, 2000));
+  QPointer<ui::CanReceiveBenefitsViewController> first(openPopUps(wall_)[0]);
+  // The alert on screen (a pressed one lingers until deleted).
+  const auto current = [&] { return wall_->alertHost()->currentAlertWidget(); };
+  const auto press = [&] {
+    auto* button = current() ? current()->findChild<QPushButton*>("alert_button_0") : nullptr;
+    if (button) QTest::mouseClick(button, Qt::LeftButton);
+    return button != nullptr;
+  };
+
+  // An alert raised while the pop-up is open lies above it.
+  Alert question;
+  question.title = "Q";
+  question.actions.push_back({"OK", AlertAction::Style::normal, {}});
+  wall_->alertHost()->present(question);
+  QWidget* atMiddle = wall_->childAt(wall_->rect().center());
+  ASSERT_NE(atMiddle, nullptr);
+  EXPECT_TRUE(current()->parentWidget()->isAncestorOf(atMiddle) || atMiddle == current()->parentWidget());
+  ASSERT_TRUE(press());
+  first->clickClose();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return first.isNull(); }, 2000));
+
+  // A load while two alerts are queued: no pop-up until both have closed.
+  wall_->alertHost()->present(question);
+  wall_->alertHost()->present(question);
+  ASSERT_TRUE(reload());
+  QTest::qWait(0);
+  EXPECT_TRUE(openPopUps(wall_).empty());
+  ASSERT_TRUE(press());
+  QTest::qWait(0);
+  EXPECT_NE(current(), nullptr);
+  EXPECT_TRUE(openPopUps(wall_).empty());
+  ASSERT_TRUE(press());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return openPopUps(wall_).size() == 1; }, 2000));
+  EXPECT_EQ(popUpTotal(openPopUps(wall_)[0]), screen_->rewardText());
+  EXPECT_EQ(current(), nullptr);
+
+  // A pop-up still waiting when an empty list arrives is dropped: none follows the empty
+  // list's alert, whose button closes the wall.
+  openPopUps(wall_)[0]->clickClose();
+  wall_->alertHost()->present(question);
+  ASSERT_TRUE(reload());
+  server_->force({.endpoint = "/v1/req", .result = 200});  // no campaigns at all
+  ASSERT_TRUE(reload());
+  ASSERT_TRUE(press());  // the question
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return current() && alertText().contains(QString::fromStdString(localized("ov_not_ads"))); },
+      2000));
+  ASSERT_TRUE(press());
+  QTest::qWait(0);
+  QTest::qWait(0);
+  EXPECT_TRUE(openPopUps(wall_).empty());
 }
 
 }  // namespace

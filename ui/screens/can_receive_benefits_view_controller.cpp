@@ -39,7 +39,14 @@ CanReceiveBenefitsViewController::CanReceiveBenefitsViewController(Services serv
 
 CanReceiveBenefitsViewController::~CanReceiveBenefitsViewController() = default;
 
-void CanReceiveBenefitsViewController::viewDidLoad() {
+void CanReceiveBenefitsViewController::viewDidLoad() { showRewardPriceAndMark(); }
+
+void CanReceiveBenefitsViewController::setRewardPriceAndMark(const QString& text) {
+  rewardPriceAndMark = text;
+  if (isViewLoaded()) showRewardPriceAndMark();
+}
+
+void CanReceiveBenefitsViewController::showRewardPriceAndMark() {
   ui_->l_popup_coins_value->setText(rewardPriceAndMark.value_or(QString()));
   ui_->l_popup_coins_value->setAccessibleName(ui_->l_popup_coins_value->text());
   ui_->l_popup_coins_value->setStyleSheet(

@@ -185,7 +185,9 @@ void OrvaneViewController::showResponse(CampLists lists, Presorted presorted) {
                              }});
     presentAlert(std::move(alert));
     setSort();
-    // The pop-up never covers the empty-list alert; the list-top band still updates.
+    // The pop-up never covers the empty-list alert, nor follows it; the list-top band
+    // still updates.
+    QObject::disconnect(popupWait_);
     if (services().platform->store->integer(keys::kBenefitsDisplayType) != 0) showReward();
     emit listUpdated();
     return;
@@ -223,6 +225,20 @@ void OrvaneViewController::showReward() {
     return;
   }
   if (isAppear_ == false) return;
+  // One pop-up at a time: a newer load updates the one on screen.
+  if (popup_ && !popup_->isDismissed()) {
+    popup_->setRewardPriceAndMark(rewardText_);
+    vCoins_->hide();
+    return;
+  }
+  // Never over an alert: the pop-up waits until the alerts have closed, then shows the
+  // newest total.
+  if (QWidget* alert = openAlert()) {
+    QObject::disconnect(popupWait_);
+    popupWait_ = connect(
+        alert, &QObject::destroyed, this, [this] { showReward(); }, Qt::QueuedConnection);
+    return;
+  }
   std::unique_ptr<ViewController> made(Storyboard::named("OrvaneStoryboard", services())
                                            ->instantiateViewController("CanReceiveBenefitsViewController"));
   auto* popup = qobject_cast<CanReceiveBenefitsViewController*>(made.get());
@@ -230,6 +246,7 @@ void OrvaneViewController::showReward() {
   made.release();
   popup->rewardPriceAndMark = rewardText_;
   QWidget* over = navigationController() ? static_cast<QWidget*>(navigationController()) : window();
+  popup_ = popup;
   popup->presentIn(over);
   vCoins_->hide();
 }
@@ -334,6 +351,11 @@ std::shared_ptr<AlertHost> OrvaneViewController::alertHost() {
 }
 
 void OrvaneViewController::presentAlert(Alert alert) { alertHost()->present(std::move(alert)); }
+
+QWidget* OrvaneViewController::openAlert() {
+  const auto host = std::dynamic_pointer_cast<QtAlertHost>(alertHost());
+  return host ? host->currentAlertWidget() : nullptr;
+}
 
 void OrvaneViewController::alertError(const std::string& description) {
   Alert alert;

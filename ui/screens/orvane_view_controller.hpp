@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMetaObject>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -26,6 +28,7 @@ class OrvaneViewController;
 
 namespace orvane::ui {
 
+class CanReceiveBenefitsViewController;
 class QtAlertHost;
 
 // The campaign list: the wall's first screen. Requests the list, shows it under the
@@ -93,6 +96,8 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   void selectKind(CampKind kind);
   std::shared_ptr<AlertHost> alertHost();
   void presentAlert(Alert alert);
+  // The alert on screen over the wall, if any.
+  QWidget* openAlert();
   void alertError(const std::string& description);
 
   std::unique_ptr<Ui::OrvaneViewController> ui_;
@@ -116,6 +121,10 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   NotificationCenter::Observation listChange_;
   std::shared_ptr<AlertHost> ownAlertHost_;  // when the screen is not in a navigation container
   RequestHandle listRequest_;                // the latest list request; a newer one replaces it
+
+  // The benefits pop-up on screen, and the wait of one for an open alert to close.
+  QPointer<CanReceiveBenefitsViewController> popup_;
+  QMetaObject::Connection popupWait_;
 };
 
 }  // namespace orvane::ui
