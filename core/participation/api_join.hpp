@@ -58,10 +58,11 @@ class ApiJoin {
   // appears once per such join.
   std::vector<std::int64_t> getPartiConfirmList() const;
 
-  // A tap on join. Refused with "ov_participation_waiting" while a poll runs, and
-  // without a word while another join is under way (its tracking question is on
-  // screen, or its answer is awaited). The receiver is taken when the join is sent.
-  void startJoin(const Camp& camp, std::weak_ptr<JoinProtocol> joinProtocol);
+  // A tap on join. Refused with "ov_participation_waiting" while a poll runs (the
+  // receiver is then not taken), and without a word while another join is under way
+  // (its tracking question is on screen, or its answer is awaited). The receiver is
+  // taken when the join is sent.
+  void startJoin(const Camp& camp, std::weak_ptr<JoinProtocol> receiver);
   // A tap on the participation check.
   void flowParticipation(const Camp& camp);
   // A tap on accumulate, or the flow itself after a join answered with a key.

@@ -10,7 +10,7 @@
 #include "platform/qt/qt_advertising_id.hpp"
 #include "platform/qt/qt_tracking_authorization.hpp"
 #include "ui/screens/detail_view_controller.hpp"
-#include "xtest_input.hpp"  // last: Xlib's macros
+#include "xtest_input.hpp"
 
 namespace orvane::testing {
 namespace {
@@ -201,6 +201,12 @@ class WallConsentOnXvfb : public OpenWallTest {
     return pills;
   }
 
+  // A left click at the centre of what `widget` covers on the screen.
+  void click(const QWidget& widget) {
+    input_.moveTo(widget.mapToGlobal(widget.rect().center()));
+    input_.click();
+  }
+
   XTestInput input_;
   std::shared_ptr<qt::QtTrackingAuthorization> tracking_;
 };
@@ -217,7 +223,7 @@ TEST_F(WallConsentOnXvfb, TheQuestionBlocksTheWallAndAllowSendsOneJoinForTheFirs
   const auto pills = joinablePills();
   const std::int64_t first = pills[0].first;
 
-  input_.click(*pills[0].second);
+  click(*pills[0].second);
   ASSERT_TRUE(waitForAlert("ov_tracking_message"));
   EXPECT_TRUE(tracking_->isAsking());
   EXPECT_EQ(tracking_->dialog(), nullptr) << "asked over the wall, not in a window of its own";
@@ -225,7 +231,7 @@ TEST_F(WallConsentOnXvfb, TheQuestionBlocksTheWallAndAllowSendsOneJoinForTheFirs
   // The same campaign again and two others: the clicks land on the question's overlay.
   ReleaseCounter counter;
   alert()->parentWidget()->installEventFilter(&counter);
-  for (std::size_t i : {0u, 1u, 2u}) input_.click(*pills[i].second);
+  for (std::size_t i : {0u, 1u, 2u}) click(*pills[i].second);
   ASSERT_TRUE(QTest::qWaitFor([&] { return counter.releases >= 3; }, kWaitMs));
   EXPECT_EQ(count("/v1/join"), 0u);
   EXPECT_FALSE(sink_->contains("is not joined")) << "a tap reached the flow through the question";
@@ -235,7 +241,7 @@ TEST_F(WallConsentOnXvfb, TheQuestionBlocksTheWallAndAllowSendsOneJoinForTheFirs
   QPushButton* allow = alertButton(1);
   ASSERT_NE(allow, nullptr);
   EXPECT_EQ(allow->text(), text("ov_tracking_allow"));
-  input_.click(*allow);
+  click(*allow);
   ASSERT_TRUE(QTest::qWaitFor([&] { return count("/v1/join") >= 1; }, kWaitMs));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !flow_->isJoining(); }, kWaitMs));
   ASSERT_EQ(count("/v1/join"), 1u);
@@ -251,7 +257,7 @@ TEST_F(WallConsentOnXvfb, TheQuestionBlocksTheWallAndAllowSendsOneJoinForTheFirs
   tracking_->showSettings();
   ASSERT_TRUE(waitForAlert("ov_tracking_message"));
   EXPECT_EQ(alertButton(0)->text(), text("ov_tracking_deny"));
-  input_.click(*alertButton(0));
+  click(*alertButton(0));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !tracking_->isAsking(); }, kWaitMs));
   EXPECT_EQ(tracking_->status(), tracking::denied);
   EXPECT_EQ(platform_->advertisingId->advertisingIdentifier(),

@@ -1,45 +1,34 @@
 #pragma once
 
-// Input through the X server (XTEST), for tests on the xcb platform under Xvfb: the
-// server, Qt's xcb input and the widgets' stacking are all on the path. Include it
-// last: Xlib's macros (None, KeyPress...) must not meet Qt's headers.
-
-// clang-format off
 #include <QPoint>
-#include <QWidget>
-
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-// clang-format on
+#include <memory>
 
 namespace orvane::testing {
 
+// The pointer and keys through the X server's XTEST extension, so that input travels
+// the whole way a user's does: X server, Qt's xcb platform, the widget. The X headers
+// stay in the .cpp: their macros (None, Status, ...) must not meet Qt's or ours.
 class XTestInput {
  public:
-  XTestInput() : display_(XOpenDisplay(nullptr)) {
-    int event = 0, error = 0, major = 0, minor = 0;
-    ok_ = display_ != nullptr && XTestQueryExtension(display_, &event, &error, &major, &minor);
-  }
-  ~XTestInput() {
-    if (display_) XCloseDisplay(display_);
-  }
+  // Key symbols of X11/keysym.h that the tests press.
+  static constexpr unsigned long kTab = 0xff09;
+  static constexpr unsigned long kSpace = 0x0020;
+
+  XTestInput();
+  ~XTestInput();
   XTestInput(const XTestInput&) = delete;
   XTestInput& operator=(const XTestInput&) = delete;
 
-  bool ok() const { return ok_; }
-  // A left click at a point of the screen.
-  void click(QPoint global) {
-    XTestFakeMotionEvent(display_, -1, global.x(), global.y(), 0);
-    XTestFakeButtonEvent(display_, 1, True, 0);
-    XTestFakeButtonEvent(display_, 1, False, 0);
-    XFlush(display_);
-  }
-  // A left click at the centre of what `widget` covers on the screen.
-  void click(const QWidget& widget) { click(widget.mapToGlobal(widget.rect().center())); }
+  // A display with XTEST was found.
+  bool ok() const;
+  void moveTo(QPoint global);
+  // The left button, pressed and released where the pointer is.
+  void click();
+  void key(unsigned long keysym);
 
  private:
-  Display* display_;
-  bool ok_ = false;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace orvane::testing
