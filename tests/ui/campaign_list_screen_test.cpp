@@ -127,6 +127,11 @@ TEST_F(CampaignListScreen, BothKindsShowTabsAndSortSurvivesAReload) {
   EXPECT_TRUE(child<QWidget>("v_coins_calue")->isVisible());
   EXPECT_TRUE(child<QLabel>("l_coins_value")->text().contains(' '));
   EXPECT_EQ(child<QLabel>("l_coins_value")->text(), screen_->rewardText());
+  // The total in 20 px bold accent.
+  const QLabel* total = child<QLabel>("l_coins_value");
+  EXPECT_EQ(total->font().pixelSize(), 20);
+  EXPECT_EQ(total->font().weight(), QFont::Bold);
+  EXPECT_EQ(total->palette().color(total->foregroundRole()), Orvane::shared().orvaneColorPrimary);
 
   // The CPS tab, by a real click: CPS rows in CPS cells.
   QTest::mouseClick(child<QPushButton>("sc_camp_1"), Qt::LeftButton);

@@ -87,7 +87,7 @@ TEST_F(DetailScreenTest, FillsTheScreenAndTakesTheFlowsAlerts) {
   EXPECT_EQ(detail->findChild<QLabel*>("l_title")->text(), "Cloudberry Puzzle");
   const QString content = detail->findChild<QTextBrowser*>("l_content")->toPlainText();
   EXPECT_TRUE(content.startsWith("Install and reach level 3")) << content.toStdString();
-  EXPECT_TRUE(content.endsWith("1,500 P")) << content.toStdString();
+  EXPECT_TRUE(content.endsWith(" 1,500 P")) << "the price touches the description: " << content.toStdString();
   EXPECT_EQ(detail->findChild<QTextBrowser*>("l_how_participate")->toPlainText(),
             "Install the app.\nOpen it once.");
   EXPECT_EQ(reward(detail)->text(), "Install and play");

@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <algorithm>
 
 #include "orvane/log.hpp"
@@ -36,6 +38,15 @@ DecimalStyle localeDecimalStyle() {
 
 QString rewardPriceText(const Camp& camp) {
   return QString::fromStdString(rewardText(camp.rewardprice, camp.pricemark, localeDecimalStyle()));
+}
+
+void appendPrice(QTextDocument& description, const QString& price, const QTextCharFormat& format) {
+  QTextCursor cursor(&description);
+  cursor.movePosition(QTextCursor::End);
+  const QString text = description.toPlainText();
+  // A plain space so that a long line may still break between the two.
+  if (!text.isEmpty() && !text.back().isSpace()) cursor.insertText(QStringLiteral(" "));
+  cursor.insertText(price, format);
 }
 
 CampCell::CampCell(const QString& reuseIdentifier, const Services& services, QWidget* parent)

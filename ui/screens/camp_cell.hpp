@@ -15,6 +15,8 @@
 #include "ui/widgets/campaign_table_view.hpp"
 
 class QLabel;
+class QTextCharFormat;
+class QTextDocument;
 
 namespace orvane::qt {
 class ImageView;
@@ -33,6 +35,9 @@ class CampClickProtocol {
 DecimalStyle localeDecimalStyle();
 // rewardprice in that style, one space, pricemark.
 QString rewardPriceText(const Camp& camp);
+// Appends the price to a description in `format`, after a space unless the
+// description is empty or already ends in white space: the two never touch.
+void appendPrice(QTextDocument& description, const QString& price, const QTextCharFormat& format);
 
 // What both campaign rows share: the services they take part and load images through,
 // the campaign and row they show, the metrics, the title and the accent pill, the

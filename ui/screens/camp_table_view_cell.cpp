@@ -40,13 +40,12 @@ void CampContentView::setContent(const QString& html, const QString& priceText) 
   cursor.beginEditBlock();
   cursor.insertFragment(
       HtmlToStringCache::shared().convert(html, style::kDescriptionGrey, style::pixelFont(12)));
-  // The price follows the description directly, in the accent.
-  cursor.movePosition(QTextCursor::End);
+  cursor.endEditBlock();
+  // The price follows the description in the accent.
   QTextCharFormat price;
   price.setForeground(Orvane::shared().orvaneColorPrimary);
   price.setFont(style::pixelFont(14, QFont::Bold), QTextCharFormat::FontPropertiesAll);
-  cursor.insertText(priceText, price);
-  cursor.endEditBlock();
+  appendPrice(document_, priceText, price);
   updateGeometry();
   update();
 }

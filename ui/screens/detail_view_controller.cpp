@@ -175,12 +175,10 @@ void DetailViewController::viewDidLoad() {
   setHtmlText(ui_->l_content, c.rewarddesc, style::kDescriptionGrey,
               style::pixelFont(12, QFont::Normal, font()));
   {
-    QTextCursor cursor(ui_->l_content->document());
-    cursor.movePosition(QTextCursor::End);
     QTextCharFormat price;
     price.setForeground(style::accent());
     price.setFont(style::pixelFont(14, QFont::Bold, font()));
-    cursor.insertText(rewardPriceText(c), price);
+    appendPrice(*ui_->l_content->document(), rewardPriceText(c), price);
     fitHeight(ui_->l_content);
   }
 

@@ -228,6 +228,9 @@ void OrvaneViewController::selectKind(CampKind kind) {
 void OrvaneViewController::showReward() {
   if (services().platform->store->integer(keys::kBenefitsDisplayType) != 0) {
     lCoinsValue_->setText(rewardText_);
+    // The accent may have changed since the last load.
+    lCoinsValue_->setFont(style::pixelFont(20, QFont::Bold));
+    lCoinsValue_->setStyleSheet(QStringLiteral("color:%1;").arg(style::accent().name()));
     vCoins_->show();
     return;
   }
