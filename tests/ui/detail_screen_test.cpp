@@ -80,6 +80,20 @@ class DetailScreenTest : public testing::WallTest {
   std::unique_ptr<NavigationController> nav;
 };
 
+// The back name a detail screen gave the list goes with it: a screen pushed later
+// (the inquiry form, which names none) must not show the campaign's name.
+TEST_F(DetailScreenTest, TheBackNameItGaveTheListGoesWithIt) {
+  root->navigationItem().backButtonTitle = "";
+  QPointer<DetailViewController> detail = open(camp(0), false);
+  EXPECT_EQ(nav->findChild<QToolButton*>("b_back")->text(), "Cloudberry Puzzle");
+  nav->popViewController(false);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_TRUE(detail.isNull());
+  EXPECT_EQ(root->navigationItem().backButtonTitle, "");
+  nav->pushViewController(new ViewController(services()), false);
+  EXPECT_EQ(nav->findChild<QToolButton*>("b_back")->text(), QString::fromStdString(localized("ov_back")));
+}
+
 TEST_F(DetailScreenTest, FillsTheScreenAndTakesTheFlowsAlerts) {
   auto* detail = open(camp(0));
   EXPECT_EQ(root->navigationItem().backButtonTitle, "Cloudberry Puzzle");

@@ -161,12 +161,7 @@ Instant BenefitsViewController::now() const {
 
 void BenefitsViewController::viewDidLoad() {
   // The back control above this screen names it.
-  if (auto* nav = navigationController()) {
-    if (ViewController* below = nav->topViewController(); below && below != this) {
-      below->navigationItem().backButtonTitle = qs(localized("ov_benefits_received"));
-      emit below->navigationItemChanged();
-    }
-  }
+  nameBackControl(qs(localized("ov_benefits_received")));
   bBenefitsKind_->setText(qs(benefitsKindlist_.front().label));
   bPeriod_->setText(qs(peiriodlist_.front().label));
   describeSelectors();

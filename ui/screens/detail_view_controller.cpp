@@ -133,12 +133,7 @@ void DetailViewController::viewDidLoad() {
   }
   const Camp& c = *camp;
   // The back control above this screen shows the campaign's name.
-  if (auto* nav = navigationController()) {
-    if (ViewController* below = nav->topViewController(); below && below != this) {
-      below->navigationItem().backButtonTitle = qs(c.name);
-      emit below->navigationItemChanged();
-    }
-  }
+  nameBackControl(qs(c.name));
   // Posted on the main thread (the flow's alert), it acts at once; from elsewhere it
   // hops there. The observation ends with the screen.
   finishObservation_ =
