@@ -24,6 +24,7 @@
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/campaign_table_view.hpp"
 #include "ui_request_view_controller.h"
 
 namespace orvane::ui {
@@ -70,6 +71,7 @@ RequestViewController::RequestViewController(Services services, QWidget* parent)
   navigationItem().title = text("ov_inquiry");
   navigationItem().backButtonTitle = text("ov_inquiry");
   ui_->sv_main->viewport()->setAutoFillBackground(false);
+  ui_->sv_main->verticalScrollBar()->setStyleSheet(CampaignTableView::thinScrollBarStyle());
   ui_->v_content->setAutoFillBackground(false);
 
   const std::pair<QLabel*, const char*> titles[] = {{ui_->l_name_title, "ov_name"},

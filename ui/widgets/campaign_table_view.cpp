@@ -19,16 +19,19 @@ void TableViewCell::invalidateRowHeight() {
   if (table_) table_->cellHeightChanged(this);
 }
 
+QString CampaignTableView::thinScrollBarStyle() {
+  return QStringLiteral(
+      "QScrollBar:vertical { width: 6px; background: transparent; margin: 2px 1px 2px 0; }"
+      "QScrollBar::handle:vertical { background: rgba(0, 0, 0, 70); border-radius: 2px; min-height: 32px; }"
+      "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+      "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }");
+}
+
 CampaignTableView::CampaignTableView(QWidget* parent) : QAbstractScrollArea(parent) {
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setFrameShape(QFrame::NoFrame);
   verticalScrollBar()->setSingleStep(20);
-  // A phone's thin indicator rather than a desktop bar with arrows beside the rows.
-  verticalScrollBar()->setStyleSheet(QStringLiteral(
-      "QScrollBar:vertical { width: 6px; background: transparent; margin: 2px 1px 2px 0; }"
-      "QScrollBar::handle:vertical { background: rgba(0, 0, 0, 70); border-radius: 2px; min-height: 32px; }"
-      "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-      "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
+  verticalScrollBar()->setStyleSheet(thinScrollBarStyle());
   // Kinetic scrolling fed by hand: the gesture recognisers of grabGesture are never
   // freed, and a press here must still reach the cell at once.
   QScrollerProperties properties = QScroller::scroller(viewport())->scrollerProperties();

@@ -62,6 +62,10 @@ class CampaignTableView : public QAbstractScrollArea {
   explicit CampaignTableView(QWidget* parent = nullptr);
   ~CampaignTableView() override;
 
+  // A phone's thin indicator rather than a desktop bar with arrows; the wall's other
+  // scrolling screens use it too.
+  static QString thinScrollBarStyle();
+
   void setDataSource(TableViewDataSource* dataSource);
   void registerCell(const QString& identifier, CellFactory factory);
   // A pooled cell of that identifier, else a new one from its factory; null for an
