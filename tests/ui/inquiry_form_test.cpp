@@ -343,6 +343,12 @@ TEST_F(InquiryFormTest, AFailedOrSilentSubmissionTellsTheUserAndKeepsEverything)
   server_->force({.endpoint = "/api/cs", .delayMs = 20'000, .times = 1});
   submit();
   EXPECT_NE(form_->vProgress(), nullptr);
+  // Esc during the submission, by key and through the window's own path, leaves the
+  // form and its overlay where they are.
+  QTest::keyClick(form_->vProgress(), Qt::Key_Escape);
+  nav_->handleEscape();
+  EXPECT_EQ(nav_->topViewController(), form_);
+  EXPECT_NE(form_->vProgress(), nullptr);
   ASSERT_TRUE(spinUntil([&] { return alert() != nullptr; }, 8s));
   EXPECT_EQ(form_->vProgress(), nullptr);
   EXPECT_EQ(takeNotice(), tr("ov_inquiry_failed"));
