@@ -247,8 +247,20 @@ TEST_F(CampaignListScreen, ADecodingFailureAlertsAndKeepsTheLastList) {
   EXPECT_EQ(screen_->selectedAllCampList(), shown);
   EXPECT_EQ(screen_->tableView()->numberOfRows(), static_cast<int>(shown.size()));
   EXPECT_TRUE(sink_->contains("OrvaneViewController Decoding Error"));
+  EXPECT_TRUE(alertText().contains(QString::fromStdString(localized("ov_load_unavailable"))));
+  EXPECT_TRUE(sink_->contains("Orvane campaign list failed: decoding"));
   ASSERT_TRUE(pressAlertButton(0));
   EXPECT_TRUE(QTest::qWaitFor([&] { return alert() == nullptr; }, 2000));
+
+  // A setting the host never made: the user reads a plain sentence, the log the setting.
+  platform_->store->setString(keys::kMkey, "");
+  ASSERT_TRUE(reload());
+  ASSERT_NE(alert(), nullptr);
+  EXPECT_FALSE(alertText().contains(keys::kMkey)) << alertText().toStdString();
+  EXPECT_TRUE(alertText().contains(QString::fromStdString(localized("ov_load_unavailable"))));
+  EXPECT_TRUE(sink_->contains("Orvane campaign list failed: notConfigured"));
+  EXPECT_TRUE(sink_->contains(keys::kMkey));
+  ASSERT_TRUE(pressAlertButton(0));
 }
 
 TEST_F(CampaignListScreen, PopUpPresentationHidesTheTopBand) {

@@ -21,6 +21,8 @@
 #include "ui/inquiry/progress_overlay.hpp"
 #include "ui/inquiry/screenshot_processing.hpp"
 #include "ui/screens/html_to_string.hpp"
+#include "ui/sdk/failure_report.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/style.hpp"
@@ -174,16 +176,15 @@ void RequestViewController::showCampaigns(const Result<Req>& answer) {
   if (answer.ok()) {
     form_.setCampaigns(answer.value().camp);
     showCampaign();
-  } else if (answer.error().kind == Error::Kind::decoding) {
-    Log::log(answer.error().description, Log::Level::error());
+  } else {
+    reportFailure("inquiry campaigns", answer.error());
   }
   emit campaignsAnswered();
 }
 
 void RequestViewController::showAgreement(const Result<AgreeContents>& answer) {
   if (!answer.ok()) {
-    if (answer.error().kind == Error::Kind::decoding)
-      Log::log(answer.error().description, Log::Level::error());
+    reportFailure("inquiry agreement", answer.error());
     emit agreementAnswered();
     return;
   }
@@ -489,10 +490,7 @@ void RequestViewController::submissionAnswered(const Result<ResultData>& answer)
   backstop_.reset();
   progressStop();
   if (!answer.ok()) {
-    Log::log(answer.error().kind == Error::Kind::decoding
-                 ? answer.error().description
-                 : "RequestViewController apiPostCS Error : " + answer.error().description,
-             Log::Level::error());
+    reportFailure("inquiry submission", answer.error());
   } else if (answer.value().result != 200) {
     Log::log("RequestViewController apiPostCS Error :", {optionalText(answer.value().result)},
              Log::Level::error());

@@ -20,6 +20,8 @@
 #include "orvane/log.hpp"
 #include "ui/screens/camp_table_view_cell.hpp"
 #include "ui/screens/reward_table_view_cell.hpp"
+#include "ui/sdk/failure_report.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/icons.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
@@ -211,8 +213,7 @@ void BenefitsViewController::apiRewardList(const std::string& sStart, const std:
 void BenefitsViewController::showAnswer(Result<RewardList> answer) {
   tvReward_->setEnabled(true);
   if (!answer.ok()) {
-    if (answer.error().kind == Error::Kind::decoding)
-      Log::log(answer.error().description, Log::Level::error());
+    reportFailure("rewards history", answer.error());
     showNotice();
     return;
   }

@@ -18,6 +18,8 @@
 #include "ui/screens/camp_cps_table_view_cell.hpp"
 #include "ui/screens/can_receive_benefits_view_controller.hpp"
 #include "ui/screens/detail_view_controller.hpp"
+#include "ui/sdk/failure_report.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/icons.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
@@ -135,7 +137,8 @@ void OrvaneViewController::apiReq() {
       },
       [this](Result<Prepared> prepared) {
         if (!prepared.ok()) {
-          alertError(prepared.error().description);
+          reportFailure("campaign list", prepared.error());
+          alertError(userMessage(prepared.error()));
           return;
         }
         showResponse(std::move(prepared.value().lists), std::move(prepared.value().presorted));
@@ -361,10 +364,10 @@ QWidget* OrvaneViewController::openAlert() {
   return host ? host->currentAlertWidget() : nullptr;
 }
 
-void OrvaneViewController::alertError(const std::string& description) {
+void OrvaneViewController::alertError(const std::string& message) {
   Alert alert;
   alert.title = localized("ov_alarm");
-  alert.message = description;
+  alert.message = message;
   alert.actions.push_back({"OK", AlertAction::Style::cancel, {}});
   presentAlert(std::move(alert));
   emit listUpdated();

@@ -100,7 +100,8 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   void presentAlert(Alert alert);
   // The alert on screen over the wall, if any.
   QWidget* openAlert();
-  void alertError(const std::string& description);
+  // A plain message: never an error's own text.
+  void alertError(const std::string& message);
 
   std::unique_ptr<Ui::OrvaneViewController> ui_;
   QWidget* vCoins_;
