@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -5,6 +6,8 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <functional>
@@ -14,12 +17,14 @@
 #include "core/screens/camp_ordering.hpp"
 #include "core/support/notification_center.hpp"
 #include "orvane/localized.hpp"
+#include "ui/screens/camp_cell.hpp"
 #include "ui/screens/camp_cps_table_view_cell.hpp"
 #include "ui/screens/can_receive_benefits_view_controller.hpp"
 #include "ui/screens/detail_view_controller.hpp"
 #include "ui/screens/orvane_view_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "wall_test_support.hpp"
+#include "xtest_input.hpp"
 
 namespace orvane::testing {
 namespace {
@@ -387,6 +392,118 @@ TEST_F(CampaignListScreen, APopUpNeverCoversAnAlertAndShowsOnceTheAlertsHaveClos
   QTest::qWait(0);
   QTest::qWait(0);
   EXPECT_TRUE(openPopUps(wall_).empty());
+}
+
+// The rows' focus: Tab and Backtab walk the rows in order and scroll each one into
+// view; Backtab from the first row leaves for the control above, and the ring is drawn
+// for the keyboard's focus only.
+TEST_F(CampaignListScreen, TabWalksTheRowsInOrderAndShowsEachWhole) {
+  open();
+  wall_->resize(390, 420);
+  wall_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(wall_));
+  auto* table = screen_->tableView();
+  ASSERT_GT(table->numberOfRows(), 4);
+  auto* sort = child<QPushButton>("b_sort");
+  sort->setFocus(Qt::TabFocusReason);
+
+  auto focusedRow = [] {
+    auto* cell = qobject_cast<ui::TableViewCell*>(QApplication::focusWidget());
+    return cell ? cell->row() : -1;
+  };
+  auto wholeInView = [&](int row) {
+    const QRect r = table->rectForRow(row).translated(0, -table->verticalScrollBar()->value());
+    return r.top() >= 0 && r.bottom() < table->viewport()->height();
+  };
+  QTest::keyClick(sort, Qt::Key_Tab);
+  ASSERT_EQ(focusedRow(), 0) << "Tab from the sort control lands on the first row";
+  for (int row = 1; row < table->numberOfRows(); ++row) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(focusedRow(), row);
+    EXPECT_TRUE(wholeInView(row)) << row;
+  }
+  EXPECT_GT(table->verticalScrollBar()->value(), 0);
+  for (int row = table->numberOfRows() - 2; row >= 0; --row) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    ASSERT_EQ(focusedRow(), row);
+    EXPECT_TRUE(wholeInView(row)) << row;
+  }
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), sort);
+
+  // The ring: drawn for the keyboard, not for a click.
+  auto* cell = table->cellForRow(0);
+  ASSERT_NE(cell, nullptr);
+  const QColor accent = Orvane::shared().orvaneColorPrimary;
+  auto ringShown = [&] { return cell->grab().toImage().pixelColor(1, cell->height() / 2) == accent; };
+  // Focus that is already there sends no event: each focus starts from none.
+  cell->clearFocus();
+  cell->setFocus(Qt::MouseFocusReason);
+  EXPECT_FALSE(ringShown());
+  cell->clearFocus();
+  cell->setFocus(Qt::TabFocusReason);
+  EXPECT_TRUE(ringShown());
+}
+
+// The same on the real X11 platform, with keys and the pointer through the X server.
+class CampaignListOnXvfb : public CampaignListScreen {};
+
+TEST_F(CampaignListOnXvfb, RealTabsWalkTheRowsAndTheRowUnderThePointerLightsUp) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+    if (qEnvironmentVariableIsSet("ORVANE_REQUIRE_XCB")) FAIL() << "needs the xcb platform";
+    GTEST_SKIP() << "runs under xvfb-run with QT_QPA_PLATFORM=xcb";
+  }
+  XTestInput input;
+  ASSERT_TRUE(input.ok()) << "no XTEST on this display";
+  open();
+  wall_->move(40, 40);
+  wall_->resize(390, 420);
+  // Xvfb has no window manager to hand the focus over.
+  wall_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(wall_));
+  auto* table = screen_->tableView();
+  ASSERT_GT(table->numberOfRows(), 4);
+
+  // Real Tabs: the bar, the kind tabs and the sort control come before the rows, which
+  // follow in order, each scrolled into view.
+  auto* sort = child<QPushButton>("b_sort");
+  std::vector<QWidget*> before;
+  for (int i = 0; i < 16 && !qobject_cast<ui::TableViewCell*>(QApplication::focusWidget()); ++i) {
+    QWidget* was = QApplication::focusWidget();
+    if (was) before.push_back(was);
+    input.key(XTestInput::kTab);
+    (void)QTest::qWaitFor([&] { return QApplication::focusWidget() != was; }, 1000);
+  }
+  ASSERT_FALSE(before.empty());
+  EXPECT_EQ(before.back(), sort) << "the sort control comes right before the rows";
+  auto* first = qobject_cast<ui::TableViewCell*>(QApplication::focusWidget());
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->row(), 0);
+  for (int row = 1; row <= 4; ++row) {
+    QWidget* was = QApplication::focusWidget();
+    input.key(XTestInput::kTab);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != was; }, 2000));
+    auto* cell = qobject_cast<ui::TableViewCell*>(QApplication::focusWidget());
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->row(), row);
+    const QRect shown(cell->mapTo(table->viewport(), QPoint(0, 0)), cell->size());
+    EXPECT_TRUE(table->viewport()->rect().contains(shown)) << "row " << row << " is not whole in view";
+  }
+  EXPECT_GT(table->verticalScrollBar()->value(), 0);
+
+  // The pointer over a row: the quiet fill, on the X server's screen.
+  auto* cell = static_cast<ui::TableViewCell*>(QApplication::focusWidget());
+  const QPoint spot(8, 8);
+  auto shownAt = [&](QPoint local) {
+    const QPoint at = cell->mapToGlobal(local);
+    return cell->screen()->grabWindow(0, at.x(), at.y(), 1, 1).toImage().pixelColor(0, 0);
+  };
+  EXPECT_EQ(shownAt(spot), QColor(Qt::white));
+  input.moveTo(cell->mapToGlobal(QPoint(cell->width() / 2, 8)));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return cell->underMouse(); }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shownAt(spot) == QColor(0xF7, 0xF7, 0xF7); }, 5000))
+      << qPrintable(shownAt(spot).name());
+  EXPECT_EQ(cell->cursor().shape(), Qt::PointingHandCursor);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFocusEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -92,6 +93,39 @@ TEST_F(DetailScreenTest, TheBackNameItGaveTheListGoesWithIt) {
   EXPECT_EQ(root->navigationItem().backButtonTitle, "");
   nav->pushViewController(new ViewController(services()), false);
   EXPECT_EQ(nav->findChild<QToolButton*>("b_back")->text(), QString::fromStdString(localized("ov_back")));
+}
+
+// A click leaves the reward button and the back control plain; the keyboard's focus is
+// drawn, and stays drawn when it comes back from a pop-up.
+TEST_F(DetailScreenTest, OnlyTheKeyboardsFocusIsDrawn) {
+  auto* detail = open(camp(0));
+  nav->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(nav.get()));
+  QPushButton* button = reward(detail);
+  // Focus that is already there sends no event: each focus starts from none.
+  auto focusBy = [](QWidget* w, Qt::FocusReason reason) {
+    w->clearFocus();
+    w->setFocus(reason);
+  };
+  auto edge = [&] { return button->grab().toImage().pixelColor(1, button->height() / 2); };
+  focusBy(button, Qt::MouseFocusReason);
+  EXPECT_NE(edge(), QColor(0x11, 0x11, 0x11));
+  focusBy(button, Qt::TabFocusReason);
+  EXPECT_EQ(edge(), QColor(0x11, 0x11, 0x11));
+
+  auto* back = nav->findChild<QToolButton*>("b_back");
+  for (QWidget* control : {static_cast<QWidget*>(button), static_cast<QWidget*>(back)}) {
+    focusBy(control, Qt::MouseFocusReason);
+    EXPECT_FALSE(control->property("keyboardFocus").toBool()) << control->objectName().toStdString();
+    focusBy(control, Qt::BacktabFocusReason);
+    EXPECT_TRUE(control->property("keyboardFocus").toBool()) << control->objectName().toStdString();
+    QFocusEvent out(QEvent::FocusOut, Qt::PopupFocusReason);
+    QCoreApplication::sendEvent(control, &out);
+    EXPECT_FALSE(control->property("keyboardFocus").toBool());
+    QFocusEvent in(QEvent::FocusIn, Qt::PopupFocusReason);
+    QCoreApplication::sendEvent(control, &in);
+    EXPECT_TRUE(control->property("keyboardFocus").toBool()) << "lost on the way back from a pop-up";
+  }
 }
 
 TEST_F(DetailScreenTest, FillsTheScreenAndTakesTheFlowsAlerts) {

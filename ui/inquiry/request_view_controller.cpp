@@ -50,8 +50,9 @@ QString formStyleSheet() {
              "QFrame#v_request_type,QFrame#v_ad_select{border:1px solid #E3E3E3;border-radius:8px;"
              "background:white;}"
              "QFrame#v_request_type QLabel,QFrame#v_ad_select QLabel{border:none;font-size:15px;}"
-             "QLineEdit:focus,QPlainTextEdit:focus,QFrame#v_request_type:focus,QFrame#v_ad_select:focus,"
-             "QToolButton#iv_attach:focus,QTextBrowser#l_agree_contents:focus{border:2px solid %1;}"
+             "QLineEdit:focus,QPlainTextEdit:focus,QTextBrowser#l_agree_contents:focus,"
+             "QFrame#v_request_type[keyboardFocus=\"true\"],QFrame#v_ad_select[keyboardFocus=\"true\"],"
+             "QToolButton#iv_attach[keyboardFocus=\"true\"]{border:2px solid %1;}"
              "QToolButton#iv_attach{border:1px dashed #C8C8C8;border-radius:8px;background:white;}"
              "QToolButton#iv_attach:hover{background:#F7F7F7;}"
              "QTextBrowser#l_agree_contents{border:1px solid #E3E3E3;border-radius:8px;padding:6px;"
@@ -59,7 +60,7 @@ QString formStyleSheet() {
              "QPushButton#b_negative{background:white;color:#111111;border:1px solid #E3E3E3;"
              "border-radius:12px;font-size:15px;font-weight:600;padding:0 16px;}"
              "QPushButton#b_negative:hover{background:#F7F7F7;}"
-             "QPushButton#b_negative:focus{border:2px solid #111111;}")
+             "QPushButton#b_negative[keyboardFocus=\"true\"]{border:2px solid #111111;}")
       .arg(style::accent().name());
 }
 
@@ -108,6 +109,9 @@ RequestViewController::RequestViewController(Services services, QWidget* parent)
   ui_->tv_input_inquiry->setAccessibleName(text("ov_inquiry_content"));
 
   for (QFrame* box : {ui_->v_request_type, ui_->v_ad_select}) box->installEventFilter(this);
+  for (QWidget* control : std::initializer_list<QWidget*>{ui_->v_request_type, ui_->v_ad_select,
+                                                          ui_->iv_attach, ui_->b_positive, ui_->b_negative})
+    focus::markKeyboardFocus(control);
   ui_->v_ad_select_row->hide();  // only the reward kind asks for a campaign
 
   ui_->iv_attach->setIcon(QIcon(QStringLiteral(":/orvane/images/ov_attach_24.png")));
@@ -443,8 +447,10 @@ void RequestViewController::paintSubmit(bool enabled) {
   ui_->b_positive->setStyleSheet(
       QStringLiteral("QPushButton{background:%1;color:white;border:none;border-radius:12px;font-size:15px;"
                      "font-weight:600;padding:0 16px;}"
-                     "QPushButton:focus{border:2px solid #111111;}")
-          .arg((enabled ? style::accent() : style::disabled()).name()));
+                     "QPushButton:hover{background:%2;}"
+                     "QPushButton[keyboardFocus=\"true\"]{border:2px solid #111111;}")
+          .arg((enabled ? style::accent() : style::disabled()).name(),
+               (enabled ? style::accent().darker(110) : style::disabled()).name()));
 }
 
 inquiry::Entries RequestViewController::entries() const {

@@ -69,11 +69,12 @@ void styleSelector(QPushButton* button) {
   button->setCursor(Qt::PointingHandCursor);
   // Reached by Tab; a click leaves no focus border behind once the sheet is gone.
   button->setFocusPolicy(Qt::TabFocus);
+  focus::markKeyboardFocus(button);
   button->setStyleSheet(
       QStringLiteral("QPushButton{background:white;color:#111111;border:1px solid rgb(227,227,227);"
                      "border-radius:8px;font-size:14px;text-align:left;padding:0 36px 0 12px;}"
                      "QPushButton:hover{background:#F7F7F7;}"
-                     "QPushButton:focus{border-color:%1;}")
+                     "QPushButton[keyboardFocus=\"true\"]{border-color:%1;}")
           .arg(style::accent().name()));
   auto* chevron = new QLabel(button);
   chevron->setObjectName(QStringLiteral("iv_chevron"));

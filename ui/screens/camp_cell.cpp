@@ -1,5 +1,6 @@
 #include "ui/screens/camp_cell.hpp"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
@@ -10,6 +11,7 @@
 #include <algorithm>
 
 #include "orvane/log.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/style.hpp"
 #include "ui/widgets/image_view.hpp"
 
@@ -19,6 +21,7 @@ namespace {
 
 const QColor kPlaceholder{0xF2, 0xF2, 0xF2};
 const QColor kSeparator{0xF0, 0xF0, 0xF0};
+const QColor kHover{0xF7, 0xF7, 0xF7};
 
 bool isActivationKey(const QKeyEvent& event) {
   return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter || event.key() == Qt::Key_Space;
@@ -52,6 +55,8 @@ void appendPrice(QTextDocument& description, const QString& price, const QTextCh
 CampCell::CampCell(const QString& reuseIdentifier, const Services& services, QWidget* parent)
     : TableViewCell(reuseIdentifier, parent), join_(services.join), images_(services.images) {
   setFocusPolicy(Qt::StrongFocus);
+  setCursor(Qt::PointingHandCursor);
+  setAttribute(Qt::WA_Hover);  // repainted as the pointer enters and leaves
 }
 
 void CampCell::bind(const Camp& camp, int row, CampClickProtocol* clicks) {
@@ -110,7 +115,7 @@ void CampCell::loadImage(qt::ImageView* view, const std::string& url, std::funct
 void CampCell::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
-  painter.fillRect(rect(), Qt::white);
+  painter.fillRect(rect(), underMouse() ? kHover : QColor(Qt::white));
   painter.setPen(Qt::NoPen);
   painter.setBrush(kPlaceholder);
   for (const auto* view : imageViews()) {
@@ -118,7 +123,7 @@ void CampCell::paintEvent(QPaintEvent* /*event*/) {
       painter.drawRoundedRect(view->geometry(), view->cornerRadius(), view->cornerRadius());
   }
   painter.fillRect(QRect(0, height() - 1, width(), 1), kSeparator);
-  if (hasFocus()) {
+  if (hasFocus() && keyboardFocus_) {
     painter.setPen(QPen(style::accent(), 2));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect().adjusted(1, 1, -1, -1));
@@ -128,6 +133,19 @@ void CampCell::paintEvent(QPaintEvent* /*event*/) {
 void CampCell::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && tap()) return;
   TableViewCell::mouseReleaseEvent(event);
+}
+
+void CampCell::focusInEvent(QFocusEvent* event) {
+  keyboardFocus_ = focus::showsFocus(event->reason(), keyboardFocus_);
+  TableViewCell::focusInEvent(event);
+  update();
+}
+
+void CampCell::focusOutEvent(QFocusEvent* event) {
+  if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+    keyboardFocus_ = false;
+  TableViewCell::focusOutEvent(event);
+  update();
 }
 
 void CampCell::keyPressEvent(QKeyEvent* event) {

@@ -27,6 +27,7 @@ CampCPSTableViewCell::CampCPSTableViewCell(const Services& services, QWidget* pa
   lContent_ = ui_->l_content;
   bRewardButton_ = ui_->b_reward_button;
   passClicksThrough({ivIcon_, lTitle_, lContent_, bRewardButton_});
+  bRewardButton_->setFocusPolicy(Qt::NoFocus);  // the row is the one control
   ivIcon_->setCornerRadius(kIcon / 5.0);
   styleTitle(lTitle_);
   lContent_->setFont(style::pixelFont(13));

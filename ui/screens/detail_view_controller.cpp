@@ -22,6 +22,7 @@
 #include "ui/screens/camp_table_view_cell.hpp"
 #include "ui/screens/copy_right_view.hpp"
 #include "ui/screens/html_to_string.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/style.hpp"
@@ -114,6 +115,7 @@ DetailViewController::DetailViewController(Services services, QWidget* parent)
   ui_->l_how_participate_header->setFont(style::pixelFont(14, QFont::Bold, font()));
   ui_->l_how_participate_header->setText(qs(localized("ov_how_participate")));
   ui_->b_reward->setCursor(Qt::PointingHandCursor);
+  focus::markKeyboardFocus(ui_->b_reward);
   connect(ui_->b_reward, &QPushButton::clicked, this, [this] {
     // Copied first: an action may replace itself.
     if (auto action = rewardAction_) action();
@@ -182,8 +184,9 @@ void DetailViewController::viewDidLoad() {
   ui_->b_reward->setStyleSheet(
       QStringLiteral("QPushButton{background:%1;color:white;border:none;border-radius:12px;"
                      "font-size:15px;font-weight:600;}"
-                     "QPushButton:focus{border:2px solid #111111;}")
-          .arg(style::accent().name()));
+                     "QPushButton:hover{background:%2;}"
+                     "QPushButton[keyboardFocus=\"true\"]{border:2px solid #111111;}")
+          .arg(style::accent().name(), style::accent().darker(110).name()));
 
   setHtmlText(ui_->l_how_participate, c.joindesc, style::kDescriptionGrey,
               style::pixelFont(14, QFont::Normal, font()));

@@ -69,6 +69,8 @@ OrvaneViewController::OrvaneViewController(Services services, QWidget* parent)
     segments_[i]->setText(QString::fromStdString(localized(titles[i])));
     segments_[i]->setAccessibleName(segments_[i]->text());
     group->addButton(segments_[i], i);
+    segments_[i]->setCursor(Qt::PointingHandCursor);
+    focus::markKeyboardFocus(segments_[i]);
   }
   connect(group, &QButtonGroup::idClicked, this, [this](int id) { scValueChanged(id); });
 
@@ -78,6 +80,7 @@ OrvaneViewController::OrvaneViewController(Services services, QWidget* parent)
   bSort_->setIconSize(QSize(14, 14));
   bSort_->setCursor(Qt::PointingHandCursor);
   bSort_->setFocusPolicy(Qt::TabFocus);
+  focus::markKeyboardFocus(bSort_);
   describeSort();
   connect(bSort_, &QPushButton::clicked, this, [this] { clickSort(); });
 
@@ -312,10 +315,12 @@ void OrvaneViewController::drawMainTab() {
   const QString accent = Orvane::shared().orvaneColorPrimary.name();
   scCamp_->setStyleSheet(
       QString("QPushButton { background: white; color: %1; border: 1px solid %1; font-size: 14px; }"
+              "QPushButton:hover:!checked { background: %2; }"
               "QPushButton:checked { background: %1; color: white; }"
+              "QPushButton[keyboardFocus=\"true\"] { border: 2px solid #111111; }"
               "#sc_camp_0 { border-top-left-radius: 8px; border-bottom-left-radius: 8px; }"
               "#sc_camp_1 { border-top-right-radius: 8px; border-bottom-right-radius: 8px; }")
-          .arg(accent));
+          .arg(accent, QColor(0xF7, 0xF7, 0xF7).name()));
 }
 
 int OrvaneViewController::numberOfRows(CampaignTableView& /*table*/) {

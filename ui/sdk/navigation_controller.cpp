@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "orvane/localized.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/icons.hpp"
 #include "ui/sdk/layers.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
@@ -33,32 +34,11 @@ const QString kIconButtonStyle = QStringLiteral(
     "QToolButton:hover{background:#F2F2F2;}"
     "QToolButton[keyboardFocus=\"true\"]{border:2px solid #8C8C8C;}");
 
-// Marks its focus only when the keyboard brought it, as a browser's :focus-visible
-// does: the window's first focus, or a click, leaves it plain.
+// Marks its focus only when the keyboard brought it (ui/sdk/focus_ring.hpp): the
+// window's first focus, or a click, leaves it plain.
 class BarButton : public QToolButton {
  public:
-  using QToolButton::QToolButton;
-
- protected:
-  void focusInEvent(QFocusEvent* event) override {
-    const auto reason = event->reason();
-    markFocus(reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
-              reason == Qt::ShortcutFocusReason);
-    QToolButton::focusInEvent(event);
-  }
-  void focusOutEvent(QFocusEvent* event) override {
-    markFocus(false);
-    QToolButton::focusOutEvent(event);
-  }
-
- private:
-  void markFocus(bool on) {
-    if (property("keyboardFocus").toBool() == on) return;
-    setProperty("keyboardFocus", on);
-    style()->unpolish(this);
-    style()->polish(this);
-    update();
-  }
+  explicit BarButton(QWidget* parent) : QToolButton(parent) { focus::markKeyboardFocus(this); }
 };
 
 QToolButton* iconButton(QWidget* parent, const char* name, const std::string& key) {
@@ -83,7 +63,8 @@ class NavigationBar : public QWidget {
     setFixedHeight(kBarHeight);
     setAutoFillBackground(true);
 
-    back = new QToolButton(this);
+    back = new BarButton(this);
+    back->setFocusPolicy(Qt::TabFocus);
     back->setObjectName(QStringLiteral("b_back"));
     back->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     back->setIconSize(QSize(20, 20));
@@ -109,8 +90,10 @@ class NavigationBar : public QWidget {
     const QColor accent = style::accent();
     back->setIcon(icons::backChevronIcon(accent, 20));
     back->setStyleSheet(
-        QStringLiteral("QToolButton{border:none;background:transparent;color:%1;font-size:15px;"
-                       "padding:0 4px 0 0;}")
+        QStringLiteral("QToolButton{border:2px solid transparent;border-radius:8px;background:transparent;"
+                       "color:%1;font-size:15px;padding:0 4px 0 0;}"
+                       "QToolButton:hover{background:#F7F7F7;}"
+                       "QToolButton[keyboardFocus=\"true\"]{border-color:#8C8C8C;}")
             .arg(accent.name()));
     close->setIcon(icons::closeIcon(style::kText, 24));
     history->setIcon(icons::historyIcon(style::kText, 24));
