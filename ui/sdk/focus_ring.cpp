@@ -1,7 +1,9 @@
 #include "ui/sdk/focus_ring.hpp"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QPointer>
 #include <QStyle>
 #include <QWidget>
 
@@ -10,6 +12,43 @@ namespace orvane::ui::focus {
 namespace {
 
 constexpr char kProperty[] = "keyboardFocus";
+
+// Whether the user's latest press was a key rather than the pointer. Qt moves the focus
+// with the Tab reason when the focused widget is hidden (a pop-up closed by a click, a
+// screen pushed over the list): only a keyboard user sees that focus drawn.
+class InputWatcher : public QObject {
+ public:
+  bool keyboard = false;  // nothing pressed yet
+
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::KeyPress:
+        keyboard = true;
+        break;
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::TouchBegin:
+      case QEvent::TabletPress:
+        keyboard = false;
+        break;
+      default:
+        break;
+    }
+    return false;
+  }
+};
+
+bool lastInputWasKeyboard() {
+  auto* app = QCoreApplication::instance();
+  if (app == nullptr) return true;
+  static QPointer<InputWatcher> watcher;  // goes with the application
+  if (watcher.isNull()) {
+    watcher = new InputWatcher;
+    watcher->setParent(app);
+    app->installEventFilter(watcher);
+  }
+  return watcher->keyboard;
+}
 
 class KeyboardFocusMarker : public QObject {
  public:
@@ -48,6 +87,7 @@ bool showsFocus(Qt::FocusReason reason, bool before) {
   switch (reason) {
     case Qt::TabFocusReason:
     case Qt::BacktabFocusReason:
+      return lastInputWasKeyboard();
     case Qt::ShortcutFocusReason:
       return true;
     case Qt::ActiveWindowFocusReason:
@@ -61,6 +101,7 @@ bool showsFocus(Qt::FocusReason reason, bool before) {
 void markKeyboardFocus(QWidget* widget) {
   if (widget == nullptr || widget->property("orvane_focus_marked").toBool()) return;
   widget->setProperty("orvane_focus_marked", true);
+  (void)lastInputWasKeyboard();  // watching from now, before the first press
   widget->installEventFilter(new KeyboardFocusMarker(widget));
 }
 

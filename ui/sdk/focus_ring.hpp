@@ -10,7 +10,8 @@ namespace orvane::ui::focus {
 
 // Whether focus that arrived for `reason` is drawn; `before` is what the control
 // drew when it last lost the focus to another window or a pop-up, which the same
-// focus coming back keeps.
+// focus coming back keeps. Tab's reason counts only while the user's latest press was
+// a key: Qt gives it too when the focused widget is hidden after a click.
 bool showsFocus(Qt::FocusReason reason, bool before);
 
 // Keeps the dynamic property "keyboardFocus" of `widget` true while it has focus the
