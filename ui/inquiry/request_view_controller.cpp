@@ -21,10 +21,10 @@
 #include "ui/inquiry/item_screenshot_view.hpp"
 #include "ui/inquiry/progress_overlay.hpp"
 #include "ui/inquiry/screenshot_processing.hpp"
-#include "ui/screens/html_to_string.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_request_view_controller.h"
 
 namespace orvane::ui {
@@ -113,6 +113,7 @@ RequestViewController::RequestViewController(Services services, QWidget* parent)
   ui_->iv_attach->setFocusPolicy(Qt::StrongFocus);
   connect(ui_->iv_attach, &QToolButton::clicked, this, [this] { clickAttach(); });
 
+  prepareServerTextView(ui_->l_agree_contents);  // the agreement is server HTML
   ui_->l_agree_contents->setAccessibleName(text("ov_agree_title"));
   ui_->cb_agree->setText(text("ov_agree"));
   ui_->cb_agree->setAccessibleName(text("ov_agree"));
@@ -192,10 +193,8 @@ void RequestViewController::showAgreement(const Result<AgreeContents>& answer) {
     emit agreementAnswered();
     return;
   }
-  QTextDocument* doc = ui_->l_agree_contents->document();
-  doc->clear();
-  QTextCursor(doc).insertFragment(htmlToString(QString::fromStdString(*html)));
-  setUniformStyle(*doc, style::kDescriptionGrey, style::pixelFont(12, QFont::Normal, font()));
+  setServerHtml(ui_->l_agree_contents, *html, style::kDescriptionGrey,
+                style::pixelFont(12, QFont::Normal, font()));
   fitAgreement();
   emit agreementAnswered();
 }

@@ -12,6 +12,7 @@
 #include "core/api/records.hpp"
 #include "core/participation/join_protocol.hpp"
 #include "ui/screens/camp_cell.hpp"
+#include "ui/widgets/server_text.hpp"
 
 class QLabel;
 
@@ -35,7 +36,7 @@ class CampContentView : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  mutable QTextDocument document_;
+  mutable ServerTextDocument document_{this};
 };
 
 // An ordinary campaign row: image, title, description with price, and the action pill.

@@ -21,10 +21,10 @@
 #include "platform/qt/qt_image_codec.hpp"
 #include "ui/screens/camp_table_view_cell.hpp"
 #include "ui/screens/copy_right_view.hpp"
-#include "ui/screens/html_to_string.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_detail_view_controller.h"
 
 namespace orvane::ui {
@@ -35,8 +35,9 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 // A read-only text that is exactly as high as its content, so the page scrolls as one.
 void prepareText(QTextBrowser* view) {
+  // First: it replaces the document that the settings below apply to.
+  prepareServerTextView(view);
   view->setFrameShape(QFrame::NoFrame);
-  view->setOpenLinks(false);
   view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   view->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -56,11 +57,7 @@ void fitHeight(QTextBrowser* view) {
 
 // HTML from the server in one colour and font.
 void setHtmlText(QTextBrowser* view, const std::string& html, const QColor& color, const QFont& font) {
-  QTextDocument* doc = view->document();
-  doc->clear();
-  QTextCursor cursor(doc);
-  cursor.insertFragment(htmlToString(qs(html)));
-  setUniformStyle(*doc, color, font);
+  setServerHtml(view, html, color, font);
   fitHeight(view);
 }
 
