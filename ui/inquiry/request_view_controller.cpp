@@ -259,7 +259,7 @@ void RequestViewController::chooseKind(std::size_t row) {
 
 void RequestViewController::showKind() {
   const bool chosen = form_.kind().has_value();
-  ui_->l_request_type->setText(QString::fromStdString(form_.kindText()));
+  setServerText(ui_->l_request_type, form_.kindText());
   ui_->l_request_type->setStyleSheet(chosen ? QStringLiteral("color:#111111;")
                                             : QStringLiteral("color:#8C8C8C;"));
   ui_->v_request_type->setAccessibleName(text("ov_request_type") + QStringLiteral(": ") +
@@ -294,7 +294,7 @@ void RequestViewController::chooseCampaign(std::size_t row) {
 
 void RequestViewController::showCampaign() {
   const bool chosen = form_.chosenCampaignId().has_value();
-  ui_->l_ad_select->setText(QString::fromStdString(form_.campaignText()));
+  setServerText(ui_->l_ad_select, form_.campaignText());
   ui_->l_ad_select->setStyleSheet(chosen ? QStringLiteral("color:#111111;")
                                          : QStringLiteral("color:#8C8C8C;"));
   ui_->v_ad_select->setAccessibleName(text("ov_campaign") + QStringLiteral(": ") + ui_->l_ad_select->text());

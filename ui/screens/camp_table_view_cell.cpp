@@ -132,7 +132,7 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
   }
   lchDivision_ = listType == Orvane::TYPE_LIST_NATIVE ? 10 : 2;
 
-  lTitle_->setText(QString::fromStdString(camp.name));
+  setServerText(lTitle_, camp.name);
   const QString price = rewardPriceText(camp);
   lContent_->clear();
   lContent_->setContent(QString::fromStdString(camp.rewarddesc), price);
@@ -172,15 +172,15 @@ void CampTableViewCell::setState(State state, bool relayout) {
   state_ = state;
   switch (state) {
     case State::join:
-      lRewardButton_->setText(camp_ ? QString::fromStdString(camp_->cta) : QString());
+      setServerText(lRewardButton_, camp_ ? camp_->cta : std::string());
       tapAction_ = [this] { clickJoin(); };
       break;
     case State::participationCheck:
-      lRewardButton_->setText(QString::fromStdString(localized("ov_participation_check")));
+      setServerText(lRewardButton_, localized("ov_participation_check"));
       tapAction_ = [this] { clickParticipation(); };
       break;
     case State::collect:
-      lRewardButton_->setText(QString::fromStdString(localized("ov_accumulate")));
+      setServerText(lRewardButton_, localized("ov_accumulate"));
       tapAction_ = [this] { clickAccumulation(); };
       break;
   }

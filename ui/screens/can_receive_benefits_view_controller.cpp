@@ -7,6 +7,7 @@
 #include "orvane/localized.hpp"
 #include "ui/sdk/icons.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_can_receive_benefits_view_controller.h"
 
 namespace orvane::ui {
@@ -40,7 +41,7 @@ CanReceiveBenefitsViewController::CanReceiveBenefitsViewController(Services serv
 CanReceiveBenefitsViewController::~CanReceiveBenefitsViewController() = default;
 
 void CanReceiveBenefitsViewController::viewDidLoad() {
-  ui_->l_popup_coins_value->setText(rewardPriceAndMark.value_or(QString()));
+  setServerText(ui_->l_popup_coins_value, rewardPriceAndMark.value_or(QString()));
   ui_->l_popup_coins_value->setAccessibleName(ui_->l_popup_coins_value->text());
   ui_->l_popup_coins_value->setStyleSheet(
       QStringLiteral("color:%1;font-size:24px;font-weight:bold;").arg(style::accent().name()));

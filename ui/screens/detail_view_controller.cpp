@@ -159,7 +159,7 @@ void DetailViewController::viewDidLoad() {
     loadImage(c.iconurl.value_or(std::string()), false);
   }
 
-  ui_->l_title->setText(qs(c.name));
+  setServerText(ui_->l_title, c.name);
   ui_->l_title->setAccessibleName(qs(c.name));
 
   setHtmlText(ui_->l_content, c.rewarddesc, style::kDescriptionGrey,
@@ -174,7 +174,7 @@ void DetailViewController::viewDidLoad() {
     fitHeight(ui_->l_content);
   }
 
-  ui_->b_reward->setText(qs(c.cta));
+  setServerText(ui_->b_reward, c.cta);
   ui_->b_reward->setAccessibleName(qs(c.cta));
   ui_->b_reward->setStyleSheet(
       QStringLiteral("QPushButton{background:%1;color:white;border:none;border-radius:12px;"
@@ -272,7 +272,7 @@ void DetailViewController::clickAccumulation() {
 
 void DetailViewController::onParticipationCheckPossible() {
   const QString title = qs(localized("ov_participation_check"));
-  ui_->b_reward->setText(title);
+  setServerText(ui_->b_reward, title);
   ui_->b_reward->setAccessibleName(title);
   setRewardAction([this] { clickParticipation(); });
   services().notifications->post(kActionListChange);
@@ -281,7 +281,7 @@ void DetailViewController::onParticipationCheckPossible() {
 void DetailViewController::onAccumulationPossible(std::int64_t /*campid*/, const std::string& key) {
   ovnkey = key;
   const QString title = qs(localized("ov_accumulate"));
-  ui_->b_reward->setText(title);
+  setServerText(ui_->b_reward, title);
   ui_->b_reward->setAccessibleName(title);
   setRewardAction([this] { clickAccumulation(); });
 }
