@@ -1,6 +1,7 @@
 #include "core/support/image_cache.hpp"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/fetch.hpp"
 #include "core/support/files.hpp"
+#include "core/support/image_bounds.hpp"
 #include "core/support/image_memory_store.hpp"
 #include "core/support/scale_to_fit.hpp"
 #include "core/support/url.hpp"
@@ -111,9 +113,14 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
     if (auto image = images.get(key)) return image;
     const auto p = platform();
     if (!p->imageCodec) return nullptr;
-    const auto bytes = readFile(fileFor(key));
-    if (!bytes) return nullptr;
-    auto image = p->imageCodec->decode(*bytes);
+    const auto bytes = readRegularFile(fileFor(key), kMaxEncodedImageBytes);
+    if (!bytes.ok()) {
+      // No file is the usual miss; anything else in the cache's folder is worth a line.
+      if (bytes.error().code != ENOENT)
+        Log::log("ImageCache: cannot read", {bytes.error().description}, Log::Level::error());
+      return nullptr;
+    }
+    auto image = p->imageCodec->decode(bytes.value());
     if (image && fitSize) image = scaleToFit(*p->imageCodec, image, *fitSize);
     return image;
   }
@@ -167,7 +174,7 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
       return finish(key, item, false);
     }
     HttpRequest request;
-    request.url = url;
+    request.url = webUrl(url).value_or(url);  // load() let only web addresses in
     item->transfer = p->http->send(std::move(request), [weak = weak_from_this(), url, key, item,
                                                         completion](Result<HttpResponse> result) {
       auto self = weak.lock();
@@ -320,6 +327,12 @@ std::size_t ImageCache::memoryCostLimit() const { return impl_->images.costLimit
 void ImageCache::load(const std::string& url, std::optional<Size> fitSize, Completion completion) {
   if (url.empty()) {
     Log::log("ImageCache: empty URL", Log::Level::error());
+    return;
+  }
+  // Addresses come from the server: nothing but the web is fetched, never a file, a
+  // device or another scheme of this machine.
+  if (!webUrl(url)) {
+    Log::log("ImageCache: not a web address, not loaded:", {url}, Log::Level::error());
     return;
   }
   impl_->post([url, key = cacheKey(url), fitSize, completion = std::move(completion)](Impl& impl) {
