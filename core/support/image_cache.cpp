@@ -120,9 +120,12 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
         Log::log("ImageCache: cannot read", {bytes.error().description}, Log::Level::error());
       return nullptr;
     }
-    auto image = p->imageCodec->decode(bytes.value());
-    if (image && fitSize) image = scaleToFit(*p->imageCodec, image, *fitSize);
-    return image;
+    auto image = decodeWithinBounds(*p->imageCodec, bytes.value());
+    if (!image.ok()) {
+      Log::log("ImageCache: stored image refused:", {key, image.error().description}, Log::Level::error());
+      return nullptr;
+    }
+    return fitSize ? scaleToFit(*p->imageCodec, image.value(), *fitSize) : image.value();
   }
 
   fs::path fileFor(const std::string& key) const { return directory() / ImageCache::fileNameForKey(key); }
@@ -137,9 +140,15 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
     if (type.load() == CacheType::ram) {
       if (!decoded) {
         const auto p = platform();
-        decoded = p->imageCodec ? p->imageCodec->decode(bytes) : nullptr;
+        if (!p->imageCodec) return;
+        auto image = decodeWithinBounds(*p->imageCodec, bytes);
+        if (!image.ok()) {
+          Log::log("ImageCache: image not stored:", {key, image.error().description}, Log::Level::error());
+          return;
+        }
+        decoded = image.value();
       }
-      if (decoded) images.put(key, std::move(decoded));
+      images.put(key, std::move(decoded));
     } else {
       writeFile(key, bytes);
     }
@@ -195,10 +204,13 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
       failure = result.error().description;
     } else if (result.value().status < 200 || result.value().status > 299) {
       failure = "HTTP " + std::to_string(result.value().status);
-    } else {
-      const auto p = platform();
-      image = p->imageCodec ? p->imageCodec->decode(result.value().body) : nullptr;
-      if (!image) failure = "not an image";
+    } else if (const auto p = platform(); p->imageCodec) {
+      auto decoded = decodeWithinBounds(*p->imageCodec, result.value().body);
+      if (decoded.ok()) {
+        image = decoded.value();
+      } else {
+        failure = decoded.error().description;
+      }
     }
     if (!image) {
       finish(key, item, false);

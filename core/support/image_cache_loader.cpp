@@ -19,9 +19,13 @@ void failed(const std::string& path) { Log::log("imagePath null", {path}, Log::L
 // Executor work: no member of the loader is touched here.
 ImagePtr decodeImage(const std::shared_ptr<ImageCodec>& codec, const std::string& path,
                      std::string_view bytes) {
-  auto image = codec ? codec->decode(bytes) : nullptr;
-  if (!image) Log::log("ImageCacheLoader: not an image", {path}, Log::Level::error());
-  return image;
+  if (!codec) return nullptr;
+  auto image = decodeWithinBounds(*codec, bytes);
+  if (!image.ok()) {
+    Log::log("ImageCacheLoader: image refused:", {path, image.error().description}, Log::Level::error());
+    return nullptr;
+  }
+  return image.value();
 }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
