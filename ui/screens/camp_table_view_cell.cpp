@@ -107,7 +107,8 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
   if (!camp_ || camp_->campid != camp.campid) ovnkey_.reset();
   bind(camp, row, campClickProtocol);
 
-  nativeShown_ = listType == Orvane::TYPE_LIST_NATIVE && camp.nativeurl.has_value();
+  // An empty address draws like none: the icon layout, not an image area that never fills.
+  nativeShown_ = listType == Orvane::TYPE_LIST_NATIVE && camp.nativeurl && !camp.nativeurl->empty();
   if (nativeShown_) {
     // Until the image arrives its own size is unknown: the advertised size stands in.
     nativeAspect_ = camp.ctvwidth > 0 && camp.ctvheight > 0

@@ -61,6 +61,11 @@ void setHtmlText(QTextBrowser* view, const std::string& html, const QColor& colo
   fitHeight(view);
 }
 
+// An empty address is treated like an absent one: it names no image.
+std::optional<std::string> address(const std::optional<std::string>& url) {
+  return url && !url->empty() ? url : std::nullopt;
+}
+
 void paintPlaceholder(QLabel* label, QSize size) {
   QPixmap pixmap(size.expandedTo(QSize(1, 1)));
   pixmap.fill(Qt::transparent);
@@ -150,7 +155,7 @@ void DetailViewController::viewDidLoad() {
   // The image's own size must not widen the page.
   ui_->iv_native->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   ui_->iv_native->setMinimumWidth(0);
-  const std::optional<std::string>& large = c.viewurl ? c.viewurl : c.nativeurl;
+  const std::optional<std::string> large = address(c.viewurl) ? c.viewurl : address(c.nativeurl);
   if (large) {
     loadImage(*large, true);
   } else {
