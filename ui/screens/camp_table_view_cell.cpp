@@ -56,14 +56,19 @@ void CampContentView::clear() {
   update();
 }
 
+// Setting a width lays the whole document out again, even the same width: only on a change.
+void CampContentView::fitWidth(int width) const {
+  if (document_.textWidth() != width) document_.setTextWidth(width);
+}
+
 int CampContentView::heightForWidth(int width) const {
-  document_.setTextWidth(width);
+  fitWidth(width);
   return static_cast<int>(std::ceil(document_.size().height()));
 }
 
 void CampContentView::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
-  document_.setTextWidth(width());
+  fitWidth(width());
   document_.drawContents(&painter);
 }
 

@@ -36,6 +36,8 @@ class CampContentView : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void fitWidth(int width) const;
+
   mutable ServerTextDocument document_{this};
 };
 
