@@ -31,7 +31,7 @@ ApiList::ApiList(std::shared_ptr<const Platform> platform)
 ApiList::ApiList(std::shared_ptr<const Platform> platform, ApiProvider::Options transportOptions)
     : platform_(orCurrent(std::move(platform))),
       provider_(platform_->http, platform_->imageCodec, transportOptions, platform_->executor),
-      identity_(readIdentity(*platform_)),
+      identity_(readIdentity(platform_->store.get())),
       hostUrl_(chooseBase(Server::api)),
       hostPartnerUrl_(chooseBase(Server::partner)),
       noticeUrl_(BaseUrl::parse(OrvaneSDK::shared().noticeUrl.value_or(config::kNoticeUrl))) {
@@ -39,27 +39,6 @@ ApiList::ApiList(std::shared_ptr<const Platform> platform, ApiProvider::Options 
     auto id = platform_->advertisingId->advertisingIdentifier();
     if (!id.empty()) idfa_ = std::move(id);
   }
-}
-
-Result<ApiList::Identity> ApiList::readIdentity(const Platform& platform) {
-  std::string missing;
-  Identity identity;
-  const std::pair<const char*, std::string*> fields[] = {
-      {keys::kMkey, &identity.mkey}, {keys::kMckey, &identity.mckey}, {keys::kUserId, &identity.userId}};
-  for (const auto& [key, target] : fields) {
-    auto value = platform.store ? platform.store->string(key) : std::nullopt;
-    if (value) {
-      *target = std::move(*value);
-    } else {
-      missing += missing.empty() ? "" : ", ";
-      missing += key;
-    }
-  }
-  if (!missing.empty()) {
-    return Error::make(Error::Kind::notConfigured, "the SDK is not initialised (missing " + missing +
-                                                       "): call initialize(mkey:mckey:userId:)");
-  }
-  return identity;
 }
 
 Result<BaseUrl> ApiList::chooseBase(Server server) {

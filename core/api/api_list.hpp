@@ -9,6 +9,7 @@
 
 #include "core/api/api_provider.hpp"
 #include "core/api/query.hpp"
+#include "core/sdk/identity.hpp"
 #include "core/support/platform/platform.hpp"
 #include "core/support/request_handle.hpp"
 #include "core/support/result.hpp"
@@ -26,8 +27,9 @@ namespace orvane {
 // handle; dropping it cancels the request (see RequestHandle), and a builder may go
 // before its requests do. Every completion runs once unless its handle is dropped
 // first: on the HTTP session's worker thread, or, when the request cannot be formed
-// (SDK not initialised, a missing or malformed server address), at once on the
-// calling thread with an error of kind notConfigured or invalidUrl. Screens and the
+// (SDK not initialised by the rule of readIdentity, a missing or malformed server
+// address), at once on the calling thread with an error of kind notConfigured or
+// invalidUrl, and nothing is sent. Screens and the
 // flow go through `fetch` (core/support/fetch.hpp), which decodes off the GUI thread.
 class ApiList {
  public:
@@ -64,13 +66,7 @@ class ApiList {
 
  private:
   enum class Server { api, partner };
-  struct Identity {
-    std::string mkey;
-    std::string mckey;
-    std::string userId;
-  };
 
-  static Result<Identity> readIdentity(const Platform& platform);
   static Result<BaseUrl> chooseBase(Server server);
 
   // The base of `server` with the identity checked first; an error says why not.

@@ -46,7 +46,7 @@ class ApiJoin {
 
   // A tap on join. Refused with "ov_participation_waiting" while a poll runs; the
   // receiver is then not taken.
-  void startJoin(const Camp& camp, std::weak_ptr<JoinProtocol> joinProtocol);
+  void startJoin(const Camp& camp, std::weak_ptr<JoinProtocol> receiver);
   // A tap on the participation check.
   void flowParticipation(const Camp& camp);
   // A tap on accumulate, or the flow itself after a join answered with a key.

@@ -77,6 +77,8 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
     // Nobody uses the cache any more: its downloads in flight are cancelled.
     for (auto& [key, item] : workItems) item->transfer.reset();
   }
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
 
   std::shared_ptr<const Platform> platform() const {
     return fixedPlatform ? fixedPlatform : Platform::current();

@@ -80,7 +80,8 @@ Localization::Language Localization::languageForLocale(std::string_view locale) 
 
 Localization::Language Localization::languageFromEnvironment() {
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(name);
+    // The SDK never changes the environment, so reading it races with nothing of ours.
+    const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
     if (value && *value) return languageForLocale(value);
   }
   return Language::english;

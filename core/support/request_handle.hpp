@@ -50,7 +50,7 @@ class CompletionGate {
   template <class Work>
   bool pass(Work&& work) {
     if (!enter()) return false;
-    struct Leave {
+    struct Leave {  // NOLINT(cppcoreguidelines-special-member-functions): a scope guard, never copied
       CompletionGate* gate;
       ~Leave() { gate->leave(); }
     } leave{this};

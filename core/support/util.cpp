@@ -3,7 +3,6 @@
 #include <sys/utsname.h>
 
 #include <array>
-#include <cstring>
 #include <utility>
 
 #include "core/support/platform/platform.hpp"
@@ -107,8 +106,7 @@ constexpr std::array<ModelRow, 85> kModelNames{{
 
 // The machine field of uname(2), with every zero byte skipped.
 std::string unameMachine() {
-  struct utsname info;
-  std::memset(&info, 0, sizeof info);
+  struct utsname info {};
   if (::uname(&info) != 0) return {};
   std::string id;
   for (const char c : info.machine) {

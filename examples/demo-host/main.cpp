@@ -1,10 +1,10 @@
 // The demo host: starts a sandbox server in-process on an ephemeral port of
 // 127.0.0.1, points the SDK at it and loads the campaign list the way the wall does,
 // then prints it in each sort mode. With a display it then opens a host window that
-// presents the wall; without one (or with --headless) it presents the wall offscreen,
-// takes part in one campaign and writes screenshots to demo-out/. `--join CAMPID`
-// instead takes part in one campaign from the command line, answering every alert
-// with its confirm button.
+// presents the wall and shows the carousel; without one (or with --headless) it tours
+// the wall offscreen as a user would (tour.hpp) and writes screenshots to demo-out/.
+// `--join CAMPID` instead takes part in one campaign from the command line, answering
+// every alert with its confirm button.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
@@ -17,10 +17,11 @@
 #include "core/screens/camp_ordering.hpp"
 #include "core/support/fetch.hpp"
 #include "demo_services.hpp"
+#include "host_window.hpp"
 #include "orvane/orvane.hpp"
 #include "orvane/orvane_sdk.hpp"
 #include "tools/sandbox/sandbox.hpp"
-#include "wall_demo.hpp"
+#include "tour.hpp"
 
 namespace {
 
@@ -159,7 +160,7 @@ int main(int argc, char** argv) {
       printOrderedLists(req);
       if (!joinId) {
         if (headless) {
-          demo::runHeadlessWall(parser.value(outOption));
+          demo::runHeadlessTour(parser.value(outOption), server);
         } else {
           demo::showHostWindow(orvane::sandbox::kMediaKey, orvane::sandbox::kMediaChannelKey);
         }
@@ -184,6 +185,6 @@ int main(int argc, char** argv) {
   const int status = app.exec();
   list.reset();
   join.reset();
-  demo::finishHeadlessWall();
+  demo::finishHeadlessTour();
   return status;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "orvane/export.hpp"
+#include "orvane/orvane_wall.hpp"
 
 class QWidget;
 
@@ -15,6 +16,14 @@ namespace orvane {
 // wall's options. Every setter writes one persisted setting, unchanged and
 // unchecked; the screens and requests read the settings when they run. Only the
 // colours and the debug switch live in memory. Setters are safe from any thread.
+//
+// Initialised means: `initialize` has stored a media key, a media channel key and a
+// user id, none of them empty. The entry points below and every server request
+// follow this one rule; a request made without it fails at once and sends nothing.
+//
+// Faults of the integration (not initialised, no QApplication, no host widget, a
+// call off the GUI thread) are written to standard error as well as to the log,
+// which is off unless `setDebugEnabled(true)`.
 class ORVANE_EXPORT Orvane {
  public:
   static constexpr int TYPE_LIST_NATIVE = 1;
@@ -25,8 +34,16 @@ class ORVANE_EXPORT Orvane {
   static constexpr int TYPE_BENEFITS_DISPLAY_POPUP = 0;
   static constexpr int TYPE_BENEFITS_DISPLAY_LIST_TOP = 1;
 
-  // Created on first use, which also installs the desktop platform unless one
-  // (a test's) is installed already. Create the QApplication first.
+  // Created on first use, from any thread. Its desktop platform (the host's QSettings,
+  // the HTTP session, the event loop) needs the QApplication; it is installed at the
+  // first use once the application exists, unless one (a test's) is installed already.
+  //
+  // A host may configure the SDK before it makes its QApplication: the values are
+  // kept in memory meanwhile, nothing is sent, and they move into the host's settings
+  // (with its organisation and application names) at the first facade call on the GUI
+  // thread after the application exists, or when its event loop starts, whichever
+  // comes first; an application that ends before either still gets them written.
+  // Set the organisation and application names before that moment.
   static Orvane& shared();
 
   // Writes the media key, the media channel key and the user id, in that order, then
@@ -45,16 +62,21 @@ class ORVANE_EXPORT Orvane {
   // allowed tracking, and a new one after the user withdraws it.
   void setTrackingUsage(bool use);
 
-  // Shows the wall in its own window, window-modal over `from`'s window, and returns at
-  // once. While a wall shown this way is open, a second call brings it to the front.
-  // Before `initialize` nothing is shown and an error line is logged. GUI thread.
+  // Shows the wall in a dialog of its own, window-modal over `from`'s window, and
+  // returns at once. The dialog (titled with the main title, resizable) opens centred
+  // over the host's window and always lies wholly inside the available area of that
+  // window's screen, at any scale factor. The close control closes it; Esc closes the
+  // topmost layer in turn (the rewards pop-up, an alert or choice sheet, a screen opened
+  // from the list), then the dialog. While it is open, a second call brings it to the
+  // front. Not initialised, or without a host widget: nothing is shown. GUI thread.
   void presentOrvane(QWidget* from);
-  // A new wall on every call, without a parent, for the host to place and to delete.
-  // Before `initialize` the wall is still made (its list then reports the failure) and
-  // an error line is logged. GUI thread.
-  QWidget* orvaneViewController();
+  // A new wall on every call, for the host to place, with `parent` as its parent (none:
+  // the host owns and deletes it). Connect OrvaneWall::closeRequested to remove the wall
+  // when its user closes it. Not initialised (or no QApplication): null, and the reason
+  // on standard error and in the log; nothing is made and nothing is sent. GUI thread.
+  OrvaneWall* orvaneViewController(QWidget* parent = nullptr);
   // A new carousel of five cards on every call, without a parent, for the host to size,
-  // place and delete. Needs no initialize. GUI thread.
+  // place and delete. Needs no initialize; null without a QApplication. GUI thread.
   QWidget* orvaneCarouselView();
 
   // Theme colours, read by the screens when they load; set them on the GUI thread.
@@ -66,6 +88,7 @@ class ORVANE_EXPORT Orvane {
 
  private:
   Orvane();
+  static OrvaneWall* makeWall(QWidget* parent);
 
   // The one wall shown by presentOrvane; a second call raises it instead of stacking another.
   QPointer<QWidget> presentedWall_;

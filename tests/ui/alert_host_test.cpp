@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -88,10 +89,30 @@ TEST_F(AlertHostTest, EscapeCancelsAndEnterConfirms) {
   QTest::keyClick(overlay(), Qt::Key_Return);
   host->present(alert("B", {"Cancel", "Go"}, 0));
   QTest::keyClick(overlay(), Qt::Key_Escape);
+  // One button only acknowledges: Esc presses it. Two without a cancel: the user chooses.
   host->present(alert("C", {"OK"}));
-  QTest::keyClick(overlay(), Qt::Key_Escape);  // no cancel button: stays
+  QTest::keyClick(overlay(), Qt::Key_Escape);
+  host->present(alert("D", {"Go", "Stay"}));
+  QTest::keyClick(overlay(), Qt::Key_Escape);
   EXPECT_NE(host->currentAlertWidget(), nullptr);
-  EXPECT_EQ(pressed, (std::vector<std::string>{"A/Go", "B/Cancel"}));
+  EXPECT_EQ(pressed, (std::vector<std::string>{"A/Go", "B/Cancel", "C/OK"}));
+}
+
+// Tab never reaches the window under a modal alert.
+TEST_F(AlertHostTest, TabCyclesAmongTheAlertsButtonsOnly) {
+  auto* below = new QPushButton("below", window.get());
+  below->show();
+  host->present(alert("A", {"One", "Two"}));
+  std::set<QWidget*> visited;
+  for (int i = 0; i < 5; ++i) {
+    QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+    ASSERT_TRUE(overlay()->isAncestorOf(window->focusWidget())) << i;
+    visited.insert(window->focusWidget());
+  }
+  EXPECT_EQ(visited, (std::set<QWidget*>{button(0), button(1)}));
+  QTest::keyClick(window->focusWidget(), Qt::Key_Backtab);
+  EXPECT_TRUE(overlay()->isAncestorOf(window->focusWidget()));
+  EXPECT_FALSE(below->hasFocus());
 }
 
 TEST_F(AlertHostTest, ActionSheetMarksTheCurrentEntryAndCancelsOnAClickOutside) {

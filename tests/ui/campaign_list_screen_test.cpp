@@ -5,7 +5,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
+#include <set>
 
 #include "core/participation/api_join.hpp"
 #include "core/screens/camp_ordering.hpp"
@@ -91,6 +93,16 @@ class CampaignListScreen : public WallTest {
       if (!pred(c)) return false;
     return !screen_->selectedAllCampList().empty();
   }
+  // The prices of the shown campaigns without the house campaigns, which sit at fixed places.
+  std::vector<double> campaignPrices() const {
+    std::set<long long> houses;
+    for (const auto& c : server_->campaigns())
+      if (c.house) houses.insert(c.campid);
+    std::vector<double> prices;
+    for (const Camp& c : screen_->selectedAllCampList())
+      if (!houses.count(c.campid)) prices.push_back(c.rewardprice);
+    return prices;
+  }
   bool reload() {
     const int before = updates_;
     NotificationCenter::shared().post(kActionListChange);
@@ -121,34 +133,48 @@ TEST_F(CampaignListScreen, BothKindsShowTabsAndSortSurvivesAReload) {
   for (auto* cell : screen_->tableView()->visibleCells())
     EXPECT_NE(qobject_cast<ui::CampCPSTableViewCell*>(cell), nullptr);
 
-  // Sort through the action sheet: init, high, low, then the cancel entry.
+  // Each tap moves the sort on, init -> high -> low -> init, and orders at once: no sheet.
   const SortTitles titles = SortTitles::localizedTitles();
-  const std::string* entries[] = {&titles.init, &titles.high, &titles.low};
-  for (int pick : {2, 0, 1, 2}) {
-    QTest::mouseClick(child<QPushButton>("b_sort"), Qt::LeftButton);
-    ASSERT_TRUE(pressAlertButton(pick));
-    EXPECT_EQ(child<QPushButton>("b_sort")->text().toStdString(), *entries[pick]);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return alert() == nullptr; }, 2000));
+  auto* sort = child<QPushButton>("b_sort");
+  ASSERT_EQ(sort->text().toStdString(), titles.init);
+  EXPECT_TRUE(sort->accessibleName().contains(QString::fromStdString(titles.high)));
+  const auto initOrder = screen_->selectedAllCampList();
+  std::vector<Camp> highOrder;
+  for (const std::string* expected : {&titles.high, &titles.low, &titles.init, &titles.high}) {
+    QTest::mouseClick(sort, Qt::LeftButton);
+    ASSERT_EQ(sort->text().toStdString(), *expected);
+    EXPECT_EQ(alert(), nullptr);
+    EXPECT_TRUE(allShown(isCps));
+    const auto prices = campaignPrices();
+    if (expected == &titles.high) {
+      EXPECT_TRUE(std::is_sorted(prices.rbegin(), prices.rend()));
+      if (!highOrder.empty()) {
+        EXPECT_EQ(screen_->selectedAllCampList(), highOrder);
+      }
+      highOrder = screen_->selectedAllCampList();
+    } else if (expected == &titles.low) {
+      EXPECT_TRUE(std::is_sorted(prices.begin(), prices.end()));
+      EXPECT_NE(screen_->selectedAllCampList(), highOrder);
+    } else {
+      EXPECT_EQ(screen_->selectedAllCampList(), initOrder);
+    }
   }
-  EXPECT_TRUE(allShown(isCps));
-  QTest::mouseClick(child<QPushButton>("b_sort"), Qt::LeftButton);
-  ASSERT_NE(alert(), nullptr);
-  ASSERT_TRUE(pressAlertButton(1));
-  EXPECT_EQ(child<QPushButton>("b_sort")->text().toStdString(), titles.high);
-  const auto sorted = screen_->selectedAllCampList();
+  // The house campaign keeps its place whatever the mode.
+  EXPECT_EQ(screen_->selectedAllCampList().at(1).campid, 90003);
+  EXPECT_TRUE(sort->accessibleName().contains(QString::fromStdString(titles.low)));
 
-  // A reload keeps the mode and the tab the user chose.
+  // A reload keeps the mode, its order and the tab the user chose.
   const auto requests = count("/v1/req");
   ASSERT_TRUE(reload());
   EXPECT_EQ(count("/v1/req"), requests + 1);
-  EXPECT_EQ(child<QPushButton>("b_sort")->text().toStdString(), titles.high);
+  EXPECT_EQ(sort->text().toStdString(), titles.high);
   EXPECT_TRUE(allShown(isCps));
-  EXPECT_EQ(screen_->selectedAllCampList(), sorted);
+  EXPECT_EQ(screen_->selectedAllCampList(), highOrder);
 
-  // The cancel entry (last) changes nothing.
-  QTest::mouseClick(child<QPushButton>("b_sort"), Qt::LeftButton);
-  ASSERT_TRUE(pressAlertButton(3));
-  EXPECT_EQ(child<QPushButton>("b_sort")->text().toStdString(), titles.high);
+  // The keyboard reaches it too.
+  sort->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(sort, Qt::Key_Space);
+  EXPECT_EQ(sort->text().toStdString(), titles.low);
 }
 
 // The answer is sorted off the GUI thread for what the screen showed when it asked; a
@@ -160,8 +186,8 @@ TEST_F(CampaignListScreen, ChoicesMadeWhileAReloadTravelsWinOverItsPresortedOrde
   const int before = updates_;
   NotificationCenter::shared().post(kActionListChange);
   QTest::mouseClick(child<QPushButton>("sc_camp_1"), Qt::LeftButton);
-  QTest::mouseClick(child<QPushButton>("b_sort"), Qt::LeftButton);
-  ASSERT_TRUE(pressAlertButton(2));
+  QTest::mouseClick(child<QPushButton>("b_sort"), Qt::LeftButton);  // high
+  QTest::mouseClick(child<QPushButton>("b_sort"), Qt::LeftButton);  // low
   ASSERT_TRUE(QTest::qWaitFor([&] { return updates_ > before; }, 5000));
   EXPECT_EQ(child<QPushButton>("b_sort")->text().toStdString(), titles.low);
   EXPECT_TRUE(allShown(isCps));

@@ -5,19 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "core/inquiry/inquiry_sender.hpp"
-#include "core/sdk/settings_keys.hpp"
 #include "core/support/image_bounds.hpp"
 #include "orvane/localized.hpp"
-#include "orvane/orvane_sdk.hpp"
-#include "platform/fake/fakes.hpp"
 
 namespace orvane::inquiry {
 namespace {
-
-using orvane::testing::FakeHttpSession;
-using orvane::testing::FakeImageCodec;
-using orvane::testing::FakePlatform;
 
 TEST(InquiryRules, PhoneNumberMatchesTheWholeTextWithZeroOneOrSevenThird) {
   for (const char* good : {"0101234567", "01012345678", "0111234567", "01712345678"})
@@ -187,61 +179,6 @@ TEST_F(InquiryFormTest, CampaignKeptByRowAndIdNotByName) {
 TEST_F(InquiryFormTest, PlaceholderIsNeverSent) {
   EXPECT_EQ(form.inquiryContent(form.placeholder()), "");
   EXPECT_EQ(form.inquiryContent(form.placeholder() + " "), form.placeholder() + " ");
-}
-
-// The request is built, and its pictures encoded, on the executor, not on the caller's thread.
-class InquirySenderTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    OrvaneSDK::shared().reset();
-    OrvaneSDK::shared().hostUrl = "http://127.0.0.1:9/v1";
-    OrvaneSDK::shared().hostPartnerUrl = "http://127.0.0.1:9/api";
-    fake.store->setString(keys::kMkey, "mk");
-    fake.store->setString(keys::kMckey, "mck");
-    fake.store->setString(keys::kUserId, "u1");
-    fake.http->handler = [](const HttpRequest&) {
-      return Result<HttpResponse>(FakeHttpSession::ok(R"({"result":200})"));
-    };
-  }
-  void TearDown() override { OrvaneSDK::shared().reset(); }
-
-  Submission submission{"Kim", "k@example.com", "01012345678", "reward", 42, "text"};
-  FakePlatform fake;
-};
-
-TEST_F(InquirySenderTest, BuildsOnTheExecutorAndAnswersOnce) {
-  int answers = 0;
-  auto handle =
-      sendInquiry(fake.platform(), submission, {FakeImageCodec::make(4, 3)}, [&](Result<std::string> body) {
-        ++answers;
-        EXPECT_TRUE(body.ok());
-      });
-  EXPECT_TRUE(fake.http->requests().empty());  // nothing encoded or sent on this thread
-  ASSERT_TRUE(fake.executor->runOne());
-  const auto requests = fake.http->requests();
-  ASSERT_EQ(requests.size(), 1u);
-  const auto& request = requests[0];
-  EXPECT_EQ(request.method, "POST");
-  EXPECT_NE(request.body.find("name=\"campid\"\r\n\r\n42\r\n"), std::string::npos);
-  EXPECT_NE(request.body.find(FakeImageCodec::bytes(4, 3)), std::string::npos);
-  EXPECT_EQ(answers, 1);
-}
-
-TEST_F(InquirySenderTest, DroppedBeforeOrDuringTheTransferSendsOrAnswersNothing) {
-  int answers = 0;
-  auto early = sendInquiry(fake.platform(), submission, {}, [&](Result<std::string>) { ++answers; });
-  early.reset();
-  fake.executor->runAll();
-  EXPECT_TRUE(fake.http->requests().empty());
-
-  fake.http->manual = true;
-  auto late = sendInquiry(fake.platform(), submission, {}, [&](Result<std::string>) { ++answers; });
-  fake.executor->runAll();
-  ASSERT_EQ(fake.http->waiting(), 1u);
-  late.reset();
-  EXPECT_EQ(fake.http->cancelled(), 1u);
-  EXPECT_FALSE(fake.http->complete(FakeHttpSession::ok("{}")));
-  EXPECT_EQ(answers, 0);
 }
 
 }  // namespace

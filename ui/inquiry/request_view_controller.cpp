@@ -11,7 +11,6 @@
 #include <cmath>
 
 #include "core/api/api_list.hpp"
-#include "core/inquiry/inquiry_sender.hpp"
 #include "core/support/fetch.hpp"
 #include "core/support/log_text.hpp"
 #include "orvane/localized.hpp"
@@ -469,7 +468,12 @@ void RequestViewController::postCS() {
   const auto& platform = services().platform;
   submission_ = fetch(
       *platform,
-      [&](auto done) { return inquiry::sendInquiry(platform, submission, screenShotList_, std::move(done)); },
+      // postCS encodes the screenshots on the executor, not on this thread.
+      [&](auto done) {
+        return ApiList(platform).postCS(submission.name, submission.email, submission.tel, submission.cstype,
+                                        submission.campid, submission.content, screenShotList_,
+                                        std::move(done));
+      },
       decodeResultData, [this](Result<ResultData> answer) { submissionAnswered(answer); });
   backstop_.reset();
   if (platform->mainQueue) {

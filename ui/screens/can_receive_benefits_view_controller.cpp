@@ -1,11 +1,13 @@
 #include "ui/screens/can_receive_benefits_view_controller.hpp"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPropertyAnimation>
 
 #include "orvane/localized.hpp"
 #include "ui/sdk/icons.hpp"
+#include "ui/sdk/layers.hpp"
 #include "ui/sdk/style.hpp"
 #include "ui/widgets/server_text.hpp"
 #include "ui_can_receive_benefits_view_controller.h"
@@ -36,6 +38,8 @@ CanReceiveBenefitsViewController::CanReceiveBenefitsViewController(Services serv
   ui_->iv_close->setStyleSheet(QStringLiteral("QToolButton{border:none;background:transparent;}"));
   ui_->iv_close->setCursor(Qt::PointingHandCursor);
   connect(ui_->iv_close, &QToolButton::clicked, this, &CanReceiveBenefitsViewController::clickClose);
+  layers::markAsLayer(this);
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 CanReceiveBenefitsViewController::~CanReceiveBenefitsViewController() = default;
@@ -59,6 +63,8 @@ void CanReceiveBenefitsViewController::presentIn(QWidget* window) {
   placeSheet();
   show();
   raise();
+  // Keys go to the pop-up while it is the topmost layer, so that Esc closes it.
+  if (layers::isTopmost(this)) setFocus(Qt::PopupFocusReason);
   viewWillAppear();
   if (services().animations) {
     auto* a = new QPropertyAnimation(ui_->v_popup_sheet, "pos", this);
@@ -97,6 +103,16 @@ bool CanReceiveBenefitsViewController::eventFilter(QObject* watched, QEvent* eve
 void CanReceiveBenefitsViewController::mousePressEvent(QMouseEvent* event) {
   if (!ui_->v_popup_sheet->geometry().contains(event->position().toPoint())) clickClose();
   event->accept();
+}
+
+void CanReceiveBenefitsViewController::keyPressEvent(QKeyEvent* event) {
+  // Below another layer, Esc is that layer's: the container passes it on.
+  if (event->key() != Qt::Key_Escape || !layers::isTopmost(this)) {
+    ViewController::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+  if (!event->isAutoRepeat()) clickClose();
 }
 
 void CanReceiveBenefitsViewController::paintEvent(QPaintEvent*) {

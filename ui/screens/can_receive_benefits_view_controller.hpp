@@ -13,7 +13,7 @@ class CanReceiveBenefitsViewController;
 namespace orvane::ui {
 
 // The pop-up with the total reward the user can still collect: a black bottom sheet
-// over the wall's window that closes with its close mark or a click outside it.
+// over the wall's window that closes with its close mark, a click outside it or Esc.
 class CanReceiveBenefitsViewController : public ViewController {
   Q_OBJECT
 
@@ -37,6 +37,7 @@ class CanReceiveBenefitsViewController : public ViewController {
   void viewDidLoad() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:

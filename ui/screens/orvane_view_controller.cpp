@@ -18,6 +18,7 @@
 #include "ui/screens/camp_cps_table_view_cell.hpp"
 #include "ui/screens/can_receive_benefits_view_controller.hpp"
 #include "ui/screens/detail_view_controller.hpp"
+#include "ui/sdk/icons.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/storyboard.hpp"
@@ -71,6 +72,12 @@ OrvaneViewController::OrvaneViewController(Services services, QWidget* parent)
   connect(group, &QButtonGroup::idClicked, this, [this](int id) { scValueChanged(id); });
 
   bSort_->setText(QString::fromStdString(localized("ov_sort_init")));
+  // The mark says that a tap moves on to the next mode; the accessible name says which.
+  bSort_->setIcon(icons::cycleIcon(QColor(0x55, 0x55, 0x55), 14));
+  bSort_->setIconSize(QSize(14, 14));
+  bSort_->setCursor(Qt::PointingHandCursor);
+  bSort_->setFocusPolicy(Qt::TabFocus);
+  describeSort();
   connect(bSort_, &QPushButton::clicked, this, [this] { clickSort(); });
 
   // The cells get this screen's services.
@@ -265,24 +272,18 @@ void OrvaneViewController::scValueChanged(int index) {
 }
 
 void OrvaneViewController::clickSort() {
+  // init -> high -> low -> init; a title that is none of them starts over at init.
   const SortTitles titles = SortTitles::localizedTitles();
-  const std::string current = bSort_->text().toStdString();
-  // The action sheet offers the three modes with the current one checked; picking one
-  // sets it, the cancel entry keeps it.
-  Alert sheet;
-  sheet.kind = Alert::Kind::actionSheet;
-  QPointer<OrvaneViewController> self(this);
-  for (const std::string* title : {&titles.init, &titles.high, &titles.low}) {
-    AlertAction action{*title, AlertAction::Style::normal, [self, chosen = *title] {
-                         if (!self) return;
-                         self->bSort_->setText(QString::fromStdString(chosen));
-                         self->setSort();
-                       }};
-    action.checked = sortModeFor(current, titles) == sortModeFor(*title, titles);
-    sheet.actions.push_back(std::move(action));
-  }
-  sheet.actions.push_back({localized("ov_cancel"), AlertAction::Style::cancel, {}});
-  presentAlert(std::move(sheet));
+  bSort_->setText(QString::fromStdString(nextSortTitle(bSort_->text().toStdString(), titles)));
+  describeSort();
+  setSort();
+}
+
+void OrvaneViewController::describeSort() {
+  const SortTitles titles = SortTitles::localizedTitles();
+  const QString next = QString::fromStdString(nextSortTitle(bSort_->text().toStdString(), titles));
+  bSort_->setAccessibleName(QString::fromStdString(localized("ov_sort_next")).arg(bSort_->text(), next));
+  bSort_->setToolTip(bSort_->accessibleName());
 }
 
 void OrvaneViewController::drawMainTab() {

@@ -90,6 +90,8 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   void retire(SharedCamps first, SharedCamps second = nullptr) const;
   void showReward();
   void drawMainTab();
+  // The sort button's accessible name: the mode shown and the one a tap moves to.
+  void describeSort();
   void selectKind(CampKind kind);
   std::shared_ptr<AlertHost> alertHost();
   void presentAlert(Alert alert);

@@ -2,16 +2,20 @@
 
 #include <QAbstractButton>
 #include <QEasingCurve>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "orvane/localized.hpp"
 #include "ui/sdk/icons.hpp"
+#include "ui/sdk/layers.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/style.hpp"
 #include "ui/widgets/server_text.hpp"
@@ -24,7 +28,55 @@ constexpr int kBarHeight = 44;
 constexpr int kHitArea = 44;
 constexpr int kSlideMs = 250;
 
-// The bar: back control on the left, the title centred over the whole width, close on the right.
+// Round hover and focus marks inside the 44 px hit area of an icon control.
+const QString kIconButtonStyle = QStringLiteral(
+    "QToolButton{border:none;background:transparent;border-radius:22px;}"
+    "QToolButton:hover{background:#F2F2F2;}"
+    "QToolButton[keyboardFocus=\"true\"]{border:2px solid #8C8C8C;}");
+
+// Marks its focus only when the keyboard brought it, as a browser's :focus-visible
+// does: the window's first focus, or a click, leaves it plain.
+class BarButton : public QToolButton {
+ public:
+  using QToolButton::QToolButton;
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    const auto reason = event->reason();
+    markFocus(reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+              reason == Qt::ShortcutFocusReason);
+    QToolButton::focusInEvent(event);
+  }
+  void focusOutEvent(QFocusEvent* event) override {
+    markFocus(false);
+    QToolButton::focusOutEvent(event);
+  }
+
+ private:
+  void markFocus(bool on) {
+    if (property("keyboardFocus").toBool() == on) return;
+    setProperty("keyboardFocus", on);
+    style()->unpolish(this);
+    style()->polish(this);
+    update();
+  }
+};
+
+QToolButton* iconButton(QWidget* parent, const char* name, const std::string& key) {
+  auto* button = new BarButton(parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setAccessibleName(QString::fromStdString(localized(key)));
+  button->setToolTip(button->accessibleName());
+  button->setIconSize(QSize(24, 24));
+  button->setFixedSize(kHitArea, kHitArea);
+  button->setCursor(Qt::PointingHandCursor);
+  button->setFocusPolicy(Qt::TabFocus);
+  button->setAutoRaise(true);
+  return button;
+}
+
+// The bar: back control on the left, the title centred over the whole width, on the
+// right the rewards history and the inquiry form (on the first screen) and close.
 class NavigationBar : public QWidget {
  public:
   explicit NavigationBar(QWidget* parent) : QWidget(parent) {
@@ -47,14 +99,10 @@ class NavigationBar : public QWidget {
     f.setWeight(QFont::DemiBold);
     title->setFont(f);
 
-    close = new QToolButton(this);
-    close->setObjectName(QStringLiteral("b_close"));
-    close->setAccessibleName(QString::fromStdString(localized("ov_close")));
-    close->setToolTip(close->accessibleName());
-    close->setIconSize(QSize(24, 24));
-    close->setFixedSize(kHitArea, kHitArea);
-    close->setCursor(Qt::PointingHandCursor);
-    close->setAutoRaise(true);
+    // Made in reading order, which is the Tab order: back, history, inquiry, close.
+    history = iconButton(this, "b_history", "ov_benefits_received");
+    inquiry = iconButton(this, "b_inquiry", "ov_inquiry");
+    close = iconButton(this, "b_close", "ov_close");
     applyAccent();
   }
 
@@ -66,7 +114,14 @@ class NavigationBar : public QWidget {
                        "padding:0 4px 0 0;}")
             .arg(accent.name()));
     close->setIcon(icons::closeIcon(style::kText, 24));
-    close->setStyleSheet(QStringLiteral("QToolButton{border:none;background:transparent;}"));
+    history->setIcon(icons::historyIcon(style::kText, 24));
+    inquiry->setIcon(icons::inquiryIcon(style::kText, 24));
+    for (QToolButton* button : {history, inquiry, close}) button->setStyleSheet(kIconButtonStyle);
+  }
+
+  void setActionsVisible(bool visible) {
+    history->setVisible(visible);
+    inquiry->setVisible(visible);
   }
 
   void setTexts(const QString& titleText, const QString& backText, bool showBack) {
@@ -81,6 +136,9 @@ class NavigationBar : public QWidget {
     const int w = width();
     const int closeX = w - kHitArea - 4;
     close->move(closeX, 0);
+    inquiry->move(closeX - kHitArea, 0);
+    history->move(closeX - 2 * kHitArea, 0);
+    const int rightEdge = history->isVisibleTo(this) ? history->x() : closeX;
     // Without a title the back control may use the bar up to the close control.
     const int maxBack = fullTitle.isEmpty() ? std::max(0, closeX - 12) : w / 3;
     back->setFixedHeight(kHitArea);
@@ -95,11 +153,18 @@ class NavigationBar : public QWidget {
     back->adjustSize();
     back->setFixedWidth(std::min(back->sizeHint().width(), maxBack));
     back->move(8, 0);
-    // The title stays centred on the bar, clear of whichever side control is wider.
-    const int left = back->isVisible() ? back->x() + back->width() : 0;
-    const int side = std::max(left, w - closeX) + 4;
-    const int titleWidth = std::max(0, w - 2 * side);
-    title->setGeometry(side, 0, titleWidth, kBarHeight);
+    // The title stays centred on the bar, clear of whichever side is wider; without a
+    // back control a title too long for that may use the free left side as well.
+    const bool showsBack = back->isVisibleTo(this);
+    const int left = showsBack ? back->x() + back->width() : 0;
+    const int side = std::max(left, w - rightEdge) + 4;
+    int titleX = side;
+    int titleWidth = std::max(0, w - 2 * side);
+    if (!showsBack && title->fontMetrics().horizontalAdvance(fullTitle) > titleWidth) {
+      titleX = 12;
+      titleWidth = std::max(0, rightEdge - 4 - titleX);
+    }
+    title->setGeometry(titleX, 0, titleWidth, kBarHeight);
     setServerText(title, title->fontMetrics().elidedText(fullTitle, Qt::ElideRight, titleWidth));
     title->setAccessibleName(fullTitle);
     title->setToolTip(title->text() != fullTitle ? serverToolTip(fullTitle) : QString());
@@ -107,6 +172,8 @@ class NavigationBar : public QWidget {
 
   QToolButton* back;
   QLabel* title;
+  QToolButton* history;
+  QToolButton* inquiry;
   QToolButton* close;
   QString fullTitle;
   QString fullBack;
@@ -146,6 +213,16 @@ NavigationController::NavigationController(ViewController* root, Services servic
   layout->addWidget(impl_->content, 1);
   connect(impl_->bar->back, &QToolButton::clicked, this, [this] { popViewController(true); });
   connect(impl_->bar->close, &QToolButton::clicked, this, &NavigationController::closeRequested);
+  // The first screen leads on to these two; a screen that cannot be made is reported by
+  // the storyboard and nothing is pushed.
+  connect(impl_->bar->history, &QToolButton::clicked, this, [this] {
+    if (ViewController* top = topViewController())
+      top->performSegue(QStringLiteral("BenefitsViewController"), {});
+  });
+  connect(impl_->bar->inquiry, &QToolButton::clicked, this, [this] {
+    if (ViewController* top = topViewController())
+      top->performSegue(QStringLiteral("RequestViewController"), {});
+  });
   impl_->alertHost = std::make_shared<QtAlertHost>(this, this->services().animations);
   if (root != nullptr) {
     adopt(root);
@@ -315,6 +392,9 @@ void NavigationController::updateBar() {
     if (previous) backTitle = previous->navigationItem().backButtonTitle;
     if (backTitle.isEmpty()) backTitle = QString::fromStdString(localized("ov_back"));
   }
+  // Only on the first screen: pushed screens keep the bar to their back control, and a
+  // history over a history (or a form left half filled) helps nobody.
+  impl_->bar->setActionsVisible(impl_->stack.size() == 1);
   impl_->bar->setTexts(title, backTitle, showBack);
 }
 
@@ -342,6 +422,30 @@ void NavigationController::showEvent(QShowEvent* event) {
     top->viewWillAppear();
     top->viewDidAppear();
   }
+}
+
+void NavigationController::handleEscape() {
+  if (QWidget* layer = layers::topmost(this)) {
+    // Straight to the layer: sent through the application, an ignored key would come
+    // back here.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    static_cast<QObject*>(layer)->event(&escape);
+    if (escape.isAccepted()) return;
+  }
+  if (impl_->stack.size() > 1) {
+    popViewController(true);
+    return;
+  }
+  emit closeRequested();
+}
+
+void NavigationController::keyPressEvent(QKeyEvent* event) {
+  if (event->key() != Qt::Key_Escape) {
+    ViewController::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+  if (!event->isAutoRepeat()) handleEscape();
 }
 
 void NavigationController::hideEvent(QHideEvent* event) {

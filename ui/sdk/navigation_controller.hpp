@@ -35,14 +35,22 @@ class NavigationController : public ViewController {
   // Alerts of the wall's screens are drawn over this container.
   std::shared_ptr<QtAlertHost> alertHost() const;
 
+  // What Esc does: closes the topmost layer drawn over the container (the rewards
+  // pop-up, an alert, an action sheet), else pops the top screen, else asks to close
+  // the wall (closeRequested). Esc pressed anywhere inside the container lands here;
+  // a held key closes one layer only.
+  void handleEscape();
+
  signals:
-  // The close control was pressed; the presenter (the facade) closes the wall.
+  // The close control was pressed, or Esc with nothing left to close; the presenter
+  // (the facade) closes the wall.
   void closeRequested();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void adopt(ViewController* controller);

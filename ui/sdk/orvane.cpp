@@ -1,47 +1,238 @@
 #include "orvane/orvane.hpp"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
 #include <QGuiApplication>
+#include <QMetaMethod>
 #include <QPointer>
 #include <QScreen>
+#include <QThread>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <cstdio>
+#include <mutex>
 
+#include "core/sdk/identity.hpp"
 #include "core/sdk/settings_keys.hpp"
+#include "core/support/platform/memory_key_value_store.hpp"
 #include "core/support/platform/platform.hpp"
 #include "orvane/log.hpp"
+#include "platform/qt/qt_key_value_store.hpp"
 #include "platform/qt/qt_platform.hpp"
 #include "ui/screens/orvane_carousel_view.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/storyboard.hpp"
+#include "ui/sdk/wall_placement.hpp"
 
 namespace orvane {
 
 namespace {
 
+// A fault of the host's integration: the log is off unless the host turned it on,
+// so it goes to standard error as well.
+void reportFault(const std::string& text) {
+  const std::string line = "Orvane " + text;
+  std::fprintf(stderr, "%s\n", line.c_str());
+  Log::log(line, Log::Level::error());
+}
+
+// --- The desktop platform of a facade made before the application.
+//
+// Until the QApplication exists there is no platform: the process has the in-memory
+// stand-in store and no HTTP session, so nothing can be sent. What the host writes
+// meanwhile is kept there and moves into its settings as soon as the desktop platform
+// is installed: at the facade's first call on the GUI thread once the application
+// exists, or when its event loop first runs, whichever comes first. An application
+// that ends before either still gets the values written to its settings.
+struct Bootstrap {
+  std::mutex mutex;  // facade writes and the hand-over, one at a time
+  bool waiting = false;
+  bool posted = false;
+  bool trackingDefault = false;  // initialize has run in this process
+  std::shared_ptr<KeyValueStore> early;
+};
+
+// Never destroyed: the application's exit routine may run during static destruction.
+Bootstrap& bootstrap() {
+  static auto* b = new Bootstrap;
+  return *b;
+}
+
+bool onApplicationThread() {
+  const auto* app = QCoreApplication::instance();
+  return app != nullptr && QThread::currentThread() == app->thread();
+}
+
+void copyEarlyValues(const Bootstrap& b, KeyValueStore& into) {
+  if (const auto* memory = dynamic_cast<const MemoryKeyValueStore*>(b.early.get()))
+    for (const auto& [key, value] : memory->persisted()) into.setObject(key, value);
+  if (b.trackingDefault) into.registerDefaults({{keys::kTrackingUsage, StoreValue{true}}});
+}
+
+void installLocked(Bootstrap& b);
+
+void scheduleInstall(Bootstrap& b) {
+  auto* app = QCoreApplication::instance();
+  if (app == nullptr || b.posted) return;
+  b.posted = true;
+  QMetaObject::invokeMethod(
+      app,
+      [] {
+        auto& boot = bootstrap();
+        std::lock_guard lock(boot.mutex);
+        boot.posted = false;
+        installLocked(boot);
+      },
+      Qt::QueuedConnection);
+}
+
+void installLocked(Bootstrap& b) {
+  if (!b.waiting) return;
+  if (!onApplicationThread()) {
+    // Qt objects of the platform belong to the GUI thread.
+    scheduleInstall(b);
+    return;
+  }
+  if (!qt::QtPlatform::install()) return;
+  b.waiting = false;
+  const auto platform = Platform::current();
+  if (platform->store && platform->store != b.early) copyEarlyValues(b, *platform->store);
+  b.early.reset();
+  Log::log(
+      "Orvane: the desktop platform is installed; settings written before the application "
+      "existed are kept",
+      Log::Level::info());
+}
+
+// Runs in the QCoreApplication constructor (or at once, when it exists already).
+void applicationCreated() {
+  auto& b = bootstrap();
+  std::lock_guard lock(b.mutex);
+  if (b.waiting) scheduleInstall(b);
+}
+
+// Runs while the application object goes: the settings of a facade still waiting
+// reach the host's settings store all the same.
+void applicationEnding() {
+  auto& b = bootstrap();
+  std::lock_guard lock(b.mutex);
+  b.posted = false;  // a call still queued goes with the application
+  if (!b.waiting) return;
+  qt::QtKeyValueStore settings;
+  copyEarlyValues(b, settings);
+  settings.sync();
+}
+
+// Every facade call starts here; the lock keeps a write from slipping between the
+// early store's copy and the platform's installation.
+std::unique_lock<std::mutex> ready() {
+  auto& b = bootstrap();
+  std::unique_lock lock(b.mutex);
+  if (b.waiting && QCoreApplication::instance() != nullptr) installLocked(b);
+  return lock;
+}
+
 // Looked up at every call so that a store swapped in later (tests) is the one written.
 std::shared_ptr<KeyValueStore> store() { return Platform::current()->store; }
 
+// Widgets need the QApplication and its thread; without them Qt would stop the process.
+bool canMakeWidgets(const char* operation) {
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+    reportFault(std::string(operation) + ": there is no QApplication yet; make it first. Nothing shown");
+    return false;
+  }
+  if (!onApplicationThread()) {
+    reportFault(std::string(operation) + ": called off the GUI thread. Nothing shown");
+    return false;
+  }
+  return true;
+}
+
 bool initialized(const char* operation) {
-  const auto mkey = store()->string(keys::kMkey);
-  if (mkey && !mkey->empty()) return true;
-  Log::log(std::string("Orvane ") + operation + ": initialize(mkey, mckey, userId) has not been called yet",
-           Log::Level::error());
+  const auto identity = readIdentity(store().get());
+  if (identity.ok()) return true;
+  reportFault(std::string(operation) + ": " + identity.error().description + ". Nothing shown");
   return false;
 }
 
-ui::NavigationController* makeWall() {
-  auto storyboard = ui::Storyboard::named(QStringLiteral("OrvaneStoryboard"));
-  if (!storyboard) return nullptr;
-  return qobject_cast<ui::NavigationController*>(storyboard->instantiateInitialViewController());
-}
+// The presented wall's window. Esc reaches the wall's container first, which closes
+// the topmost layer; only a key that reaches the dialog itself (nothing inside has
+// the focus) lands in reject(), and goes the same way.
+class WallDialog : public QDialog {
+ public:
+  WallDialog(QWidget* hostWindow, ui::NavigationController* navigation)
+      : QDialog(hostWindow), navigation_(navigation) {}
 
-constexpr int kWallWidth = 390;
-constexpr int kWallHeight = 720;
+  void reject() override {
+    if (closing_ || !navigation_) {
+      QDialog::reject();
+      return;
+    }
+    navigation_->handleEscape();
+  }
+
+ protected:
+  // The window's own close (the title bar's button, close()): the whole wall goes.
+  void closeEvent(QCloseEvent* event) override {
+    closing_ = true;
+    QDialog::closeEvent(event);
+    if (!event->isAccepted()) closing_ = false;
+  }
+
+ private:
+  QPointer<ui::NavigationController> navigation_;
+  bool closing_ = false;
+};
 
 }  // namespace
 
-Orvane::Orvane() { qt::QtPlatform::install(); }
+// --- OrvaneWall
+
+OrvaneWall::OrvaneWall(QWidget* content, QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("orvane_wall"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(content);
+  if (auto* navigation = qobject_cast<ui::NavigationController*>(content)) {
+    if (auto* root = navigation->rootViewController()) setWindowTitle(root->navigationItem().title);
+    connect(navigation, &ui::NavigationController::closeRequested, this, &OrvaneWall::onCloseRequested);
+  }
+  setFocusProxy(content);
+}
+
+OrvaneWall::~OrvaneWall() = default;
+
+void OrvaneWall::onCloseRequested() {
+  if (isWindow()) {
+    close();
+  } else if (!isSignalConnected(QMetaMethod::fromSignal(&OrvaneWall::closeRequested))) {
+    reportFault(
+        "OrvaneWall: close was pressed, but the host has not connected closeRequested; "
+        "connect it to remove the wall from its window");
+  }
+  emit closeRequested();
+}
+
+// --- Orvane
+
+Orvane::Orvane() {
+  auto& b = bootstrap();
+  {
+    std::lock_guard lock(b.mutex);
+    if (onApplicationThread() && qt::QtPlatform::install()) return;
+    // A platform installed on purpose (a test's) stays.
+    if (Platform::current()->mainQueue) return;
+    // Made before the application, or off its thread: kept in memory until the
+    // platform can be installed on the GUI thread.
+    b.waiting = true;
+    b.early = Platform::current()->store;
+    scheduleInstall(b);
+  }
+  // Outside the lock: with the application already made, the routine runs at once.
+  qAddPreRoutine(applicationCreated);
+  qAddPostRoutine(applicationEnding);
+}
 
 Orvane& Orvane::shared() {
   static Orvane instance;
@@ -49,36 +240,65 @@ Orvane& Orvane::shared() {
 }
 
 void Orvane::initialize(const std::string& mkey, const std::string& mckey, const std::string& userId) {
+  const auto lock = ready();
   auto s = store();
   s->setString(keys::kMkey, mkey);
   s->setString(keys::kMckey, mckey);
   s->setString(keys::kUserId, userId);
   s->registerDefaults({{keys::kTrackingUsage, StoreValue{true}}});
+  bootstrap().trackingDefault = true;
 }
 
-void Orvane::setMainTitle(const std::string& mainTitle) { store()->setString(keys::kMainTitle, mainTitle); }
+void Orvane::setMainTitle(const std::string& mainTitle) {
+  const auto lock = ready();
+  store()->setString(keys::kMainTitle, mainTitle);
+}
 
-void Orvane::setListType(std::int64_t listType) { store()->setInteger(keys::kListType, listType); }
+void Orvane::setListType(std::int64_t listType) {
+  const auto lock = ready();
+  store()->setInteger(keys::kListType, listType);
+}
 
 void Orvane::setDebugEnabled(bool enabled) { Log::displayLog = enabled; }
 
-void Orvane::setAge(std::int64_t age) { store()->setInteger(keys::kAge, age); }
+void Orvane::setAge(std::int64_t age) {
+  const auto lock = ready();
+  store()->setInteger(keys::kAge, age);
+}
 
-void Orvane::setGender(const std::string& gender) { store()->setString(keys::kGender, gender); }
+void Orvane::setGender(const std::string& gender) {
+  const auto lock = ready();
+  store()->setString(keys::kGender, gender);
+}
 
 void Orvane::setBenefitsType(std::int64_t benefitsType) {
+  const auto lock = ready();
   store()->setInteger(keys::kBenefitsDisplayType, benefitsType);
 }
 
 void Orvane::setCopyRightVisibility(bool visibility) {
+  const auto lock = ready();
   store()->setBool(keys::kCopyrightVisibility, visibility);
 }
 
-void Orvane::setTrackingUsage(bool use) { store()->setBool(keys::kTrackingUsage, use); }
+void Orvane::setTrackingUsage(bool use) {
+  const auto lock = ready();
+  store()->setBool(keys::kTrackingUsage, use);
+}
+
+OrvaneWall* Orvane::makeWall(QWidget* parent) {
+  auto storyboard = ui::Storyboard::named(QStringLiteral("OrvaneStoryboard"));
+  if (!storyboard) return nullptr;
+  auto* navigation = qobject_cast<ui::NavigationController*>(storyboard->instantiateInitialViewController());
+  if (navigation == nullptr) return nullptr;
+  return new OrvaneWall(navigation, parent);
+}
 
 void Orvane::presentOrvane(QWidget* from) {
+  { const auto lock = ready(); }
+  if (!canMakeWidgets("presentOrvane")) return;
   if (from == nullptr) {
-    Log::log("Orvane presentOrvane: no host widget given; nothing shown", Log::Level::error());
+    reportFault("presentOrvane: no host widget given. Nothing shown");
     return;
   }
   if (!initialized("presentOrvane")) return;
@@ -88,39 +308,53 @@ void Orvane::presentOrvane(QWidget* from) {
     open->activateWindow();
     return;
   }
-  ui::NavigationController* wall = makeWall();
+  OrvaneWall* wall = makeWall(nullptr);
   if (wall == nullptr) return;
   QWidget* hostWindow = from->window();
-  // A window of its own, modal for the host's window only: the host's other windows keep working.
-  auto* window = new QWidget(hostWindow, Qt::Dialog);
-  window->setObjectName(QStringLiteral("orvane_wall_window"));
-  window->setAttribute(Qt::WA_DeleteOnClose);
-  window->setWindowModality(Qt::WindowModal);
-  window->setWindowTitle(wall->navigationItem().title);
-  auto* layout = new QVBoxLayout(window);
+  // Modal for the host's window only: the host's other windows keep working.
+  auto* dialog = new WallDialog(hostWindow, wall->findChild<ui::NavigationController*>());
+  dialog->setObjectName(QStringLiteral("orvane_wall_window"));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowModality(Qt::WindowModal);
+  dialog->setWindowTitle(wall->windowTitle());
+  dialog->setSizeGripEnabled(false);
+  auto* layout = new QVBoxLayout(dialog);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(wall);
-  QObject::connect(wall, &ui::NavigationController::closeRequested, window, &QWidget::close);
-  window->setMinimumSize(360, 480);
-  QSize size(kWallWidth, kWallHeight);
-  if (QScreen* screen = hostWindow->screen()) size = size.boundedTo(screen->availableGeometry().size());
-  window->resize(size.expandedTo(window->minimumSize()));
-  // Centred over the host's window.
-  const QRect host = hostWindow->frameGeometry();
-  window->move(host.center() - QPoint(window->width() / 2, window->height() / 2));
-  presentedWall_ = window;
-  window->show();
+  QObject::connect(wall, &OrvaneWall::closeRequested, dialog, &QWidget::close);
+
+  QScreen* screen = hostWindow->screen() ? hostWindow->screen() : QGuiApplication::primaryScreen();
+  const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 390, 720);
+  const QRect hostFrame = hostWindow->frameGeometry();
+  const QRect hostClient = hostWindow->geometry();
+  // The host's own decorations tell what the desktop will add to this window.
+  const QMargins frame =
+      hostWindow->isVisible()
+          ? QMargins(hostClient.left() - hostFrame.left(), hostClient.top() - hostFrame.top(),
+                     hostFrame.right() - hostClient.right(), hostFrame.bottom() - hostClient.bottom())
+          : QMargins();
+  const auto placement = ui::placeWall(hostWindow->isVisible() ? hostFrame : QRect(), available, frame);
+  dialog->setMinimumSize(placement.minimum);
+  dialog->resize(placement.size);
+  dialog->move(placement.framePosition);
+  presentedWall_ = dialog;
+  dialog->show();
+  // Without a window manager nobody else hands the keyboard over.
+  dialog->raise();
+  dialog->activateWindow();
 }
 
-QWidget* Orvane::orvaneViewController() {
-  initialized("orvaneViewController");
-  ui::NavigationController* wall = makeWall();
-  // Placed by the host: the close control hides the wall (or closes its window).
-  if (wall != nullptr)
-    QObject::connect(wall, &ui::NavigationController::closeRequested, wall, &QWidget::close);
-  return wall;
+OrvaneWall* Orvane::orvaneViewController(QWidget* parent) {
+  { const auto lock = ready(); }
+  if (!canMakeWidgets("orvaneViewController")) return nullptr;
+  if (!initialized("orvaneViewController")) return nullptr;
+  return makeWall(parent);
 }
 
-QWidget* Orvane::orvaneCarouselView() { return new ui::OrvaneCarouselView(); }
+QWidget* Orvane::orvaneCarouselView() {
+  { const auto lock = ready(); }
+  if (!canMakeWidgets("orvaneCarouselView")) return nullptr;
+  return new ui::OrvaneCarouselView();
+}
 
 }  // namespace orvane

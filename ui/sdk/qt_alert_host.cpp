@@ -12,6 +12,7 @@
 
 #include "orvane/log.hpp"
 #include "ui/sdk/icons.hpp"
+#include "ui/sdk/layers.hpp"
 #include "ui/sdk/style.hpp"
 #include "ui/widgets/server_text.hpp"
 
@@ -32,6 +33,7 @@ class Overlay : public QWidget {
     setFocusPolicy(Qt::StrongFocus);
     setGeometry(window->rect());
     window->installEventFilter(this);
+    layers::markAsLayer(this);
   }
   std::function<void(int key)> onKey;
   std::function<void()> onOutsideClick;
@@ -51,8 +53,26 @@ class Overlay : public QWidget {
     p.fillRect(rect(), QColor(0, 0, 0, 102));
   }
   void keyPressEvent(QKeyEvent* event) override {
-    if (onKey) onKey(event->key());
+    // Esc belongs to whatever lies above this alert; its container passes it on.
+    if (event->key() == Qt::Key_Escape && !layers::isTopmost(this)) {
+      event->ignore();
+      return;
+    }
+    if (onKey && !event->isAutoRepeat()) onKey(event->key());
     event->accept();
+  }
+  // Tab stays among the alert's buttons: nothing under a modal alert can be reached.
+  bool focusNextPrevChild(bool next) override {
+    QList<QWidget*> chain;
+    for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain())
+      if (isAncestorOf(w) && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
+        chain.push_back(w);
+    if (chain.isEmpty()) return true;
+    const qsizetype at = chain.indexOf(focusWidget());
+    const qsizetype count = chain.size();
+    const qsizetype to = at < 0 ? (next ? 0 : count - 1) : (at + (next ? 1 : count - 1)) % count;
+    chain[to]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
   }
   void mousePressEvent(QMouseEvent* event) override {
     if (panel && !panel->geometry().contains(event->position().toPoint()) && onOutsideClick) onOutsideClick();
@@ -131,6 +151,7 @@ struct QtAlertHost::Impl : std::enable_shared_from_this<Impl> {
   void buildAlert(Overlay* o);
   void buildSheet(Overlay* o);
   int cancelIndex() const;
+  int escapeIndex() const;
   int defaultIndex() const;
 };
 
@@ -138,6 +159,13 @@ int QtAlertHost::Impl::cancelIndex() const {
   for (std::size_t i = 0; i < current.actions.size(); ++i)
     if (current.actions[i].style == AlertAction::Style::cancel) return static_cast<int>(i);
   return -1;
+}
+
+// Like a desktop message box: the cancel button, else the only button there is (it can
+// only acknowledge). With several buttons and none to cancel, the user has to choose.
+int QtAlertHost::Impl::escapeIndex() const {
+  if (const int cancel = cancelIndex(); cancel >= 0) return cancel;
+  return current.actions.size() == 1 ? 0 : -1;
 }
 
 int QtAlertHost::Impl::defaultIndex() const {
@@ -190,7 +218,7 @@ void QtAlertHost::Impl::showNext() {
     auto self = weak.lock();
     if (!self) return;
     int index = -1;
-    if (key == Qt::Key_Escape) index = self->cancelIndex();
+    if (key == Qt::Key_Escape) index = self->escapeIndex();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) index = self->defaultIndex();
     if (index >= 0) self->press(static_cast<std::size_t>(index), token);
   };

@@ -2,6 +2,7 @@
 
 #include "orvane/log.hpp"
 #include "ui/inquiry/request_view_controller.hpp"
+#include "ui/screens/benefits_view_controller.hpp"
 #include "ui/screens/can_receive_benefits_view_controller.hpp"
 #include "ui/screens/detail_view_controller.hpp"
 #include "ui/screens/orvane_view_controller.hpp"
@@ -47,6 +48,7 @@ ViewController* Storyboard::instantiateViewController(const QString& identifier)
   if (identifier == QLatin1String("CanReceiveBenefitsViewController"))
     return new CanReceiveBenefitsViewController(services_);
   if (identifier == QLatin1String("RequestViewController")) return new RequestViewController(services_);
+  if (identifier == QLatin1String("BenefitsViewController")) return new BenefitsViewController(services_);
   reportMissing(identifier);
   return nullptr;
 }

@@ -12,10 +12,10 @@ namespace orvane::ui {
 //
 // Identifiers: the initial screen (a NavigationController hosting an
 // OrvaneViewController), "OrvaneViewController", "DetailViewController",
-// "CanReceiveBenefitsViewController". A screen that cannot be made is reported with
-// "Failed to instantiate nib " and its name at error level, and null comes back; the
-// host keeps running. Each call makes a new instance, owned by the caller, made with the
-// storyboard's services. GUI thread.
+// "CanReceiveBenefitsViewController", "BenefitsViewController", "RequestViewController".
+// A screen that cannot be made is reported with "Failed to instantiate nib " and its
+// name at error level, and null comes back; the host keeps running. Each call makes a new instance, owned by
+// the caller, made with the storyboard's services. GUI thread.
 class Storyboard {
  public:
   // Null (and the log line) for any name but "OrvaneStoryboard". Without services, the
