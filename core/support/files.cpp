@@ -40,9 +40,14 @@ constexpr std::uint64_t kReserveAtMost = std::uint64_t{64} * 1024 * 1024;
 // Closes on every way out.
 struct Descriptor {
   int fd;
+  explicit Descriptor(int descriptor) : fd(descriptor) {}
   ~Descriptor() {
     if (fd >= 0) ::close(fd);
   }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  Descriptor(Descriptor&&) = delete;
+  Descriptor& operator=(Descriptor&&) = delete;
 };
 
 }  // namespace
