@@ -23,6 +23,7 @@
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/storyboard.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_orvane_view_controller.h"
 
 namespace orvane::ui {
@@ -227,7 +228,7 @@ void OrvaneViewController::selectKind(CampKind kind) {
 
 void OrvaneViewController::showReward() {
   if (services().platform->store->integer(keys::kBenefitsDisplayType) != 0) {
-    lCoinsValue_->setText(rewardText_);
+    setServerText(lCoinsValue_, rewardText_);  // the server's price mark, as written
     vCoins_->show();
     return;
   }
