@@ -108,7 +108,7 @@ class Writer {
     put(bytes);
   }
   void addBreak(Break b) {
-    if (out_.empty()) return;
+    if (b == Break::none || out_.empty()) return;
     pending_ = std::max(pending_, b);
     space_ = false;
   }
