@@ -26,7 +26,7 @@ std::string withoutAll(std::string text, const std::string& needle) {
 }  // namespace
 
 Result<CampLists> readCampListAnswer(std::string_view body, const std::string& newline,
-                                     std::string_view logName) {
+                                     std::string_view logName, std::optional<std::int64_t>* result) {
   // A leading byte-order mark is no part of the text.
   if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
   const std::string text = withoutAll(repairUtf8(body), newline);
@@ -37,6 +37,7 @@ Result<CampLists> readCampListAnswer(std::string_view body, const std::string& n
     return decoded.error();
   }
   Req req = std::move(decoded).value();
+  if (result) *result = req.result;
   if (req.result != 200) {
     Log::log(std::string(logName) + " getReq Error : ", {optionalText(req.result)}, Log::Level::error());
   }

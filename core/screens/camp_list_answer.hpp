@@ -14,9 +14,10 @@ namespace orvane {
 // Drops a leading byte-order mark, repairs ill-formed UTF-8, removes every `newline`
 // text (the localised "ascii_newline"), decodes the answer and classifies it. A result
 // other than 200 is logged under `logName` and still classified (its lists are
-// usually empty). A decoding failure is logged and returned.
+// usually empty); `result`, when given, receives the answer's result. A decoding
+// failure is logged and returned.
 Result<CampLists> readCampListAnswer(std::string_view body, const std::string& newline,
-                                     std::string_view logName);
+                                     std::string_view logName, std::optional<std::int64_t>* result = nullptr);
 
 // What the wall shows of classified lists: the kind chosen for them (with both kinds,
 // the one of tab `tab`) and that kind's campaigns ordered with its house campaigns
