@@ -65,6 +65,8 @@ void PumpMainQueue::close() {
     delayed.swap(delayed_);
   }
   changed_.notify_all();
+  // A wake in progress on another thread ends before close returns; none starts after.
+  std::lock_guard waking(wakeMutex_);
   // Destroyed outside the lock: work may own objects whose destructors post.
 }
 
@@ -74,7 +76,17 @@ void PumpMainQueue::post(std::function<void()> work) {
     if (closed_) return;
     ready_.push_back(std::move(work));
   }
-  if (wake_) wake_();
+  callWake();
+}
+
+void PumpMainQueue::callWake() {
+  if (!wake_) return;
+  std::lock_guard waking(wakeMutex_);
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) return;
+  }
+  wake_();
 }
 
 void PumpMainQueue::postDelayed(Millis delay, std::function<void()> work) {
@@ -153,7 +165,7 @@ void PumpMainQueue::wakerLoop() {
     }
     // Due: ask the host for a pump, then wait for the pump to take it (or for new work).
     lock.unlock();
-    wake_();
+    callWake();
     lock.lock();
     changed_.wait(lock, [&] { return closed_ || delayed_.empty() || delayed_.begin()->first.first > due; });
   }

@@ -54,6 +54,7 @@ class PumpMainQueue final : public MainQueue {
   struct TimerImpl;
   void schedule(Clock::time_point due, std::function<void()> work);
   void wakerLoop();
+  void callWake();  // never while holding mutex_
 
   const std::thread::id mainThread_ = std::this_thread::get_id();
   Wake wake_;
@@ -63,6 +64,7 @@ class PumpMainQueue final : public MainQueue {
   std::multimap<std::pair<Clock::time_point, std::uint64_t>, std::function<void()>> delayed_;
   std::uint64_t sequence_ = 0;
   bool closed_ = false;
+  std::recursive_mutex wakeMutex_;  // held while the host's wake runs, so that close() can wait for it
   std::thread waker_;
 };
 
