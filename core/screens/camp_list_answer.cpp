@@ -19,7 +19,7 @@ std::string withoutAll(std::string text, const std::string& needle) {
     out.append(text, from, at - from);
     from = at + needle.size();
   }
-  out.append(text, from, std::string::npos);
+  out.append(text.substr(from));
   return out;
 }
 

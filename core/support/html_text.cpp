@@ -142,8 +142,8 @@ class Writer {
 
 }  // namespace
 
-std::string htmlToPlainText(std::string_view input) {
-  const std::string html = repairUtf8(input);
+std::string htmlToPlainText(std::string_view source) {
+  const std::string html = repairUtf8(source);
   const std::string_view h(html);
   Writer writer;
   int preDepth = 0;

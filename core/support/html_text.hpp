@@ -11,6 +11,6 @@ namespace orvane {
 // <pre>, character references resolved. Scripts, styles, the head and comments leave
 // nothing; images and links leave only their text, so nothing the HTML names is ever
 // loaded. Ill-formed UTF-8 becomes U+FFFD. Pure; any thread.
-std::string htmlToPlainText(std::string_view html);
+std::string htmlToPlainText(std::string_view source);
 
 }  // namespace orvane
