@@ -91,8 +91,7 @@ class Sdk {
   std::weak_ptr<JoinProtocol> receiverFor(std::int64_t campid);
   bool closed() const { return handle_->closed; }
 
-  // Keeps a request until its callback has run; the id the host may cancel it by.
-  orvane_request_id keep(RequestHandle handle);
+  // Requests are kept under an id the host may cancel them by, until their callback ran.
   std::uint64_t reserveRequest() { return nextRequest_++; }
   void keepAs(orvane_request_id id, RequestHandle handle);
   void finished(orvane_request_id id);
@@ -135,9 +134,6 @@ class Sdk {
   std::uint64_t nextQuestion_ = 1;
   bool installed_ = false;
 };
-
-// Runs `callback` with an orvane_error made of `error`, and reports it as an event.
-void reportError(Sdk& sdk, const Error& error, const std::function<void(const orvane_error*)>& callback);
 
 // Entry checks shared by every function that takes a handle: live, on its main thread.
 orvane_status enter(orvane_sdk* sdk);

@@ -105,15 +105,6 @@ Busy::~Busy() {
   if (--sdk_->depth == 0 && sdk_->closed) finalize(sdk_);
 }
 
-void reportError(Sdk& sdk, const Error& error, const std::function<void(const orvane_error*)>& callback) {
-  orvane_error e{};
-  e.status = statusOf(error);
-  e.http_status = error.status;
-  e.message = error.description.c_str();
-  if (callback) callback(&e);
-  sdk.emitEvent(ORVANE_EVENT_ERROR, -1, {}, 0, e.status, error.description);
-}
-
 // --- the adapters between the core and the host
 
 // The flow's alerts, handed to the host as data.
@@ -293,12 +284,6 @@ void Sdk::close() {
 std::weak_ptr<JoinProtocol> Sdk::receiverFor(std::int64_t campid) {
   receiver_->campid = campid;
   return receiver_;
-}
-
-orvane_request_id Sdk::keep(RequestHandle handle) {
-  const orvane_request_id id = reserveRequest();
-  keepAs(id, std::move(handle));
-  return id;
 }
 
 void Sdk::keepAs(orvane_request_id id, RequestHandle handle) {
@@ -561,7 +546,7 @@ orvane_status orvane_next_due_ms(orvane_sdk* sdk, int64_t* out_ms) {
   if (const auto s = enter(sdk); s != ORVANE_OK) return s;
   auto& queue = *sdk->impl->headless().queue;
   const auto due = queue.nextDue();
-  if (queue.pending() > 0 && (!due || queue.pending() > 1)) {
+  if (queue.ready() > 0) {
     *out_ms = 0;
   } else if (due) {
     const auto left =

@@ -145,6 +145,11 @@ std::size_t PumpMainQueue::pending() const {
   return ready_.size() + delayed_.size();
 }
 
+std::size_t PumpMainQueue::ready() const {
+  std::lock_guard lock(mutex_);
+  return ready_.size();
+}
+
 std::optional<PumpMainQueue::Clock::time_point> PumpMainQueue::nextDue() const {
   std::lock_guard lock(mutex_);
   if (delayed_.empty()) return std::nullopt;

@@ -43,8 +43,9 @@ class PumpMainQueue final : public MainQueue {
   // Runs the work that is due now (work posted meanwhile waits for the next call).
   // Returns how many ran, or -1 when called off the main thread (nothing then runs).
   long pump();
-  // Work waiting, due or not.
+  // Work waiting, due or not; work posted to run at once.
   std::size_t pending() const;
+  std::size_t ready() const;
   // When the next delayed work is due; absent when none waits.
   std::optional<Clock::time_point> nextDue() const;
   // Drops everything pending and refuses new work (shutdown).

@@ -49,6 +49,9 @@ TEST(CApiMisuse, NullPointersAndDeadHandlesGiveCodes) {
   EXPECT_EQ(orvane_campaign_int(nullptr, ORVANE_CAMP_CAMPID, nullptr), ORVANE_E_INVALID_ARGUMENT);
   orvane_list_free(nullptr);
   orvane_history_free(nullptr);
+  std::int64_t due = 0;
+  ASSERT_EQ(orvane_next_due_ms(host.sdk, &due), ORVANE_OK);
+  EXPECT_EQ(due, -1);  // nothing waits
 
   orvane_sdk* dead = host.sdk;
   EXPECT_EQ(orvane_destroy(dead), ORVANE_OK);
