@@ -121,8 +121,8 @@ class Sdk::AlertHostAdapter final : public AlertHost {
 class Sdk::Receiver final : public JoinProtocol {
  public:
   explicit Receiver(Sdk& sdk) : sdk_(&sdk) {}
-  void onParticipationCheckPossible() override {
-    sdk_->emitEvent(ORVANE_EVENT_PARTICIPATION_CHECK_POSSIBLE, campid);
+  void onParticipationCheckPossible(std::int64_t id) override {
+    sdk_->emitEvent(ORVANE_EVENT_PARTICIPATION_CHECK_POSSIBLE, id);
   }
   void onAccumulationPossible(std::int64_t id, const std::string& ovnkey) override {
     sdk_->emitEvent(ORVANE_EVENT_ACCUMULATION_POSSIBLE, id, ovnkey);

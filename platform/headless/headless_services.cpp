@@ -94,7 +94,8 @@ void HeadlessTracking::record(int status) {
   id_.reset();  // a new answer, a new identifier
 }
 
-void HeadlessTracking::requestAuthorization(std::function<void(int status)> completion) {
+void HeadlessTracking::requestAuthorization(std::function<void(int status)> completion,
+                                            std::weak_ptr<AlertHost> /*host*/) {
   const int now = status();
   if (now != tracking::notDetermined || !ask_) {
     if (completion) completion(ask_ ? now : tracking::restricted);

@@ -48,7 +48,9 @@ class HeadlessTracking final : public TrackingAuthorization, public AdvertisingI
   HeadlessTracking(std::shared_ptr<KeyValueStore> store, Ask ask);
 
   int status() const override;
-  void requestAuthorization(std::function<void(int status)> completion) override;
+  // The host draws its own question: the SDK's alert host is not used.
+  void requestAuthorization(std::function<void(int status)> completion,
+                            std::weak_ptr<AlertHost> host) override;
   std::string advertisingIdentifier() override;
   void reset();
 
