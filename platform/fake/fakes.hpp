@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -111,9 +112,11 @@ class RecordingAlertHost : public AlertHost {
   std::vector<Alert> alerts;
 };
 
-// An image is a tiny text: "IMG w h" (decode/encode/draw round-trip through it).
+// An image is a tiny text, "IMG <width> <height>" (decode/encode/draw round-trip through
+// it), decoded within the same bounds as a real codec; `decodes` counts the images made.
 class FakeImageCodec : public ImageCodec {
  public:
+  std::optional<DeclaredSize> declaredSize(std::string_view bytes) const override;
   ImagePtr decode(std::string_view bytes) const override;
   std::optional<std::string> encodeJpeg(const Image& image, double quality) const override;
   std::optional<std::string> encodePng(const Image& image) const override;
@@ -122,6 +125,7 @@ class FakeImageCodec : public ImageCodec {
   static ImagePtr make(int width, int height);
   static std::string bytes(int width, int height);
   bool failEncoding = false;
+  mutable std::atomic<int> decodes{0};
 };
 
 // Scripted HTTP: answers in order from `responses` (or `handler`), records every request.

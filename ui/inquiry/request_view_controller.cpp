@@ -20,13 +20,13 @@
 #include "ui/inquiry/item_screenshot_view.hpp"
 #include "ui/inquiry/progress_overlay.hpp"
 #include "ui/inquiry/screenshot_processing.hpp"
-#include "ui/screens/html_to_string.hpp"
 #include "ui/sdk/failure_report.hpp"
 #include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/style.hpp"
 #include "ui/widgets/campaign_table_view.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_request_view_controller.h"
 
 namespace orvane::ui {
@@ -120,6 +120,7 @@ RequestViewController::RequestViewController(Services services, QWidget* parent)
   ui_->iv_attach->setFocusPolicy(Qt::StrongFocus);
   connect(ui_->iv_attach, &QToolButton::clicked, this, [this] { clickAttach(); });
 
+  prepareServerTextView(ui_->l_agree_contents);  // the agreement is server HTML
   ui_->l_agree_contents->setAccessibleName(text("ov_agree_title"));
   ui_->cb_agree->setText(text("ov_agree"));
   ui_->cb_agree->setAccessibleName(text("ov_agree"));
@@ -198,10 +199,8 @@ void RequestViewController::showAgreement(const Result<AgreeContents>& answer) {
     emit agreementAnswered();
     return;
   }
-  QTextDocument* doc = ui_->l_agree_contents->document();
-  doc->clear();
-  QTextCursor(doc).insertFragment(htmlToString(QString::fromStdString(*html)));
-  setUniformStyle(*doc, style::kDescriptionGrey, style::pixelFont(12, QFont::Normal, font()));
+  setServerHtml(ui_->l_agree_contents, *html, style::kDescriptionGrey,
+                style::pixelFont(12, QFont::Normal, font()));
   fitAgreement();
   emit agreementAnswered();
 }
@@ -266,7 +265,7 @@ void RequestViewController::chooseKind(std::size_t row) {
 
 void RequestViewController::showKind() {
   const bool chosen = form_.kind().has_value();
-  ui_->l_request_type->setText(QString::fromStdString(form_.kindText()));
+  setServerText(ui_->l_request_type, form_.kindText());
   ui_->l_request_type->setStyleSheet(chosen ? QStringLiteral("color:#111111;")
                                             : QStringLiteral("color:#8C8C8C;"));
   ui_->v_request_type->setAccessibleName(text("ov_request_type") + QStringLiteral(": ") +
@@ -301,7 +300,7 @@ void RequestViewController::chooseCampaign(std::size_t row) {
 
 void RequestViewController::showCampaign() {
   const bool chosen = form_.chosenCampaignId().has_value();
-  ui_->l_ad_select->setText(QString::fromStdString(form_.campaignText()));
+  setServerText(ui_->l_ad_select, form_.campaignText());
   ui_->l_ad_select->setStyleSheet(chosen ? QStringLiteral("color:#111111;")
                                          : QStringLiteral("color:#8C8C8C;"));
   ui_->v_ad_select->setAccessibleName(text("ov_campaign") + QStringLiteral(": ") + ui_->l_ad_select->text());

@@ -55,14 +55,19 @@ void CampContentView::clear() {
   update();
 }
 
+// Setting a width lays the whole document out again, even the same width: only on a change.
+void CampContentView::fitWidth(int width) const {
+  if (document_.textWidth() != width) document_.setTextWidth(width);
+}
+
 int CampContentView::heightForWidth(int width) const {
-  document_.setTextWidth(width);
+  fitWidth(width);
   return static_cast<int>(std::ceil(document_.size().height()));
 }
 
 void CampContentView::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
-  document_.setTextWidth(width());
+  fitWidth(width());
   document_.drawContents(&painter);
 }
 
@@ -114,7 +119,8 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
   if (confirmedKey) ovnkey_ = confirmedKey;
   bind(camp, row, campClickProtocol);
 
-  nativeShown_ = listType == Orvane::TYPE_LIST_NATIVE && camp.nativeurl.has_value();
+  // An empty address draws like none: the icon layout, not an image area that never fills.
+  nativeShown_ = listType == Orvane::TYPE_LIST_NATIVE && camp.nativeurl && !camp.nativeurl->empty();
   if (nativeShown_) {
     // Until the image arrives its own size is unknown: the advertised size stands in.
     nativeAspect_ = camp.ctvwidth > 0 && camp.ctvheight > 0
@@ -139,7 +145,7 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
   }
   lchDivision_ = listType == Orvane::TYPE_LIST_NATIVE ? 10 : 2;
 
-  lTitle_->setText(QString::fromStdString(camp.name));
+  setServerText(lTitle_, camp.name);
   const QString price = rewardPriceText(camp);
   lContent_->clear();
   lContent_->setContent(QString::fromStdString(camp.rewarddesc), price);
@@ -179,15 +185,15 @@ void CampTableViewCell::setState(State state, bool relayout) {
   state_ = state;
   switch (state) {
     case State::join:
-      lRewardButton_->setText(camp_ ? QString::fromStdString(camp_->cta) : QString());
+      setServerText(lRewardButton_, camp_ ? camp_->cta : std::string());
       tapAction_ = [this] { clickJoin(); };
       break;
     case State::participationCheck:
-      lRewardButton_->setText(QString::fromStdString(localized("ov_participation_check")));
+      setServerText(lRewardButton_, localized("ov_participation_check"));
       tapAction_ = [this] { clickParticipation(); };
       break;
     case State::collect:
-      lRewardButton_->setText(QString::fromStdString(localized("ov_accumulate")));
+      setServerText(lRewardButton_, localized("ov_accumulate"));
       tapAction_ = [this] { clickAccumulation(); };
       break;
   }

@@ -13,6 +13,7 @@
 #include "core/participation/join_protocol.hpp"
 #include "core/support/notification_center.hpp"
 #include "ui/screens/camp_cell.hpp"
+#include "ui/widgets/server_text.hpp"
 
 class QLabel;
 
@@ -36,7 +37,9 @@ class CampContentView : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  mutable QTextDocument document_;
+  void fitWidth(int width) const;
+
+  mutable ServerTextDocument document_{this};
 };
 
 // An ordinary campaign row: image, title, description with price, and the action pill.

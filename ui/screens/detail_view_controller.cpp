@@ -21,11 +21,11 @@
 #include "platform/qt/qt_image_codec.hpp"
 #include "ui/screens/camp_table_view_cell.hpp"
 #include "ui/screens/copy_right_view.hpp"
-#include "ui/screens/html_to_string.hpp"
 #include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_detail_view_controller.h"
 
 namespace orvane::ui {
@@ -36,8 +36,9 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 // A read-only text that is exactly as high as its content, so the page scrolls as one.
 void prepareText(QTextBrowser* view) {
+  // First: it replaces the document that the settings below apply to.
+  prepareServerTextView(view);
   view->setFrameShape(QFrame::NoFrame);
-  view->setOpenLinks(false);
   view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   view->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -57,12 +58,13 @@ void fitHeight(QTextBrowser* view) {
 
 // HTML from the server in one colour and font.
 void setHtmlText(QTextBrowser* view, const std::string& html, const QColor& color, const QFont& font) {
-  QTextDocument* doc = view->document();
-  doc->clear();
-  QTextCursor cursor(doc);
-  cursor.insertFragment(htmlToString(qs(html)));
-  setUniformStyle(*doc, color, font);
+  setServerHtml(view, html, color, font);
   fitHeight(view);
+}
+
+// An empty address is treated like an absent one: it names no image.
+std::optional<std::string> address(const std::optional<std::string>& url) {
+  return url && !url->empty() ? url : std::nullopt;
 }
 
 void paintPlaceholder(QLabel* label, QSize size) {
@@ -157,7 +159,7 @@ void DetailViewController::viewDidLoad() {
   // The image's own size must not widen the page.
   ui_->iv_native->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   ui_->iv_native->setMinimumWidth(0);
-  const std::optional<std::string>& large = c.viewurl ? c.viewurl : c.nativeurl;
+  const std::optional<std::string> large = address(c.viewurl) ? c.viewurl : address(c.nativeurl);
   if (large) {
     loadImage(*large, true);
   } else {
@@ -166,7 +168,7 @@ void DetailViewController::viewDidLoad() {
     loadImage(c.iconurl.value_or(std::string()), false);
   }
 
-  ui_->l_title->setText(qs(c.name));
+  setServerText(ui_->l_title, c.name);
   ui_->l_title->setAccessibleName(qs(c.name));
 
   setHtmlText(ui_->l_content, c.rewarddesc, style::kDescriptionGrey,
@@ -179,7 +181,7 @@ void DetailViewController::viewDidLoad() {
     fitHeight(ui_->l_content);
   }
 
-  ui_->b_reward->setText(qs(c.cta));
+  setServerText(ui_->b_reward, c.cta);
   ui_->b_reward->setAccessibleName(qs(c.cta));
   ui_->b_reward->setStyleSheet(
       QStringLiteral("QPushButton{background:%1;color:white;border:none;border-radius:12px;"
@@ -280,7 +282,7 @@ void DetailViewController::clickAccumulation() {
 void DetailViewController::onParticipationCheckPossible(std::int64_t campid) {
   if (!camp || camp->campid != campid) return;  // another campaign's join
   const QString title = qs(localized("ov_participation_check"));
-  ui_->b_reward->setText(title);
+  setServerText(ui_->b_reward, title);
   ui_->b_reward->setAccessibleName(title);
   setRewardAction([this] { clickParticipation(); });
   services().notifications->post(kActionListChange);
@@ -290,7 +292,7 @@ void DetailViewController::onAccumulationPossible(std::int64_t campid, const std
   if (!camp || camp->campid != campid) return;  // another campaign's key is never claimed here
   ovnkey = key;
   const QString title = qs(localized("ov_accumulate"));
-  ui_->b_reward->setText(title);
+  setServerText(ui_->b_reward, title);
   ui_->b_reward->setAccessibleName(title);
   setRewardAction([this] { clickAccumulation(); });
 }

@@ -7,11 +7,10 @@
 #include <utility>
 
 #include "core/api/api_list.hpp"
-#include "core/api/decode_utf8.hpp"
 #include "core/participation/api_join.hpp"
+#include "core/screens/camp_list_answer.hpp"
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/fetch.hpp"
-#include "core/support/log_text.hpp"
 #include "orvane/localized.hpp"
 #include "orvane/log.hpp"
 #include "orvane/orvane.hpp"
@@ -25,26 +24,10 @@
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/storyboard.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_orvane_view_controller.h"
 
 namespace orvane::ui {
-
-namespace {
-
-std::string withoutAll(std::string text, const std::string& needle) {
-  if (needle.empty()) return text;
-  std::string out;
-  out.reserve(text.size());
-  std::size_t from = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, from)) {
-    out.append(text, from, at - from);
-    from = at + needle.size();
-  }
-  out.append(text, from, std::string::npos);
-  return out;
-}
-
-}  // namespace
 
 OrvaneViewController::OrvaneViewController(Services services, QWidget* parent)
     : ViewController(std::move(services), parent), ui_(std::make_unique<Ui::OrvaneViewController>()) {
@@ -151,20 +134,9 @@ void OrvaneViewController::apiReq() {
 Result<OrvaneViewController::Prepared> OrvaneViewController::prepareAnswer(std::string_view body,
                                                                            const std::string& newline,
                                                                            Presorted basis) {
-  // A leading byte-order mark is no part of the text.
-  if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
-  const std::string text = withoutAll(repairUtf8(body), newline);
-  auto decoded = decodeReq(text);
-  if (!decoded.ok()) {
-    Log::log("OrvaneViewController Decoding Error", Log::Level::error());
-    Log::log(decoded.error().description, Log::Level::error());
-    return decoded.error();
-  }
-  Req req = std::move(decoded).value();
-  if (req.result != 200) {
-    Log::log("OrvaneViewController getReq Error : ", {optionalText(req.result)}, Log::Level::error());
-  }
-  Prepared prepared{classify(std::move(req)), std::move(basis)};
+  auto lists = readCampListAnswer(body, newline, "OrvaneViewController");
+  if (!lists.ok()) return lists.error();
+  Prepared prepared{std::move(lists).value(), std::move(basis)};
   const KindChoice choice = chooseKind(prepared.lists);
   if (choice.selected) {
     auto& presorted = prepared.presorted;
@@ -233,7 +205,7 @@ void OrvaneViewController::selectKind(CampKind kind) {
 
 void OrvaneViewController::showReward() {
   if (services().platform->store->integer(keys::kBenefitsDisplayType) != 0) {
-    lCoinsValue_->setText(rewardText_);
+    setServerText(lCoinsValue_, rewardText_);  // the server's price mark, as written
     // The accent may have changed since the last load.
     lCoinsValue_->setFont(style::pixelFont(20, QFont::Bold));
     lCoinsValue_->setStyleSheet(QStringLiteral("color:%1;").arg(style::accent().name()));

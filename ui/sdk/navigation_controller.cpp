@@ -19,6 +19,7 @@
 #include "ui/sdk/layers.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 
 namespace orvane::ui {
 
@@ -127,8 +128,11 @@ class NavigationBar : public QWidget {
     // Elided at the end like a phone's bar, never in the middle of a name.
     back->ensurePolished();
     const int chrome = back->iconSize().width() + 16;
-    back->setText(back->fontMetrics().elidedText(fullBack, Qt::ElideRight, std::max(0, maxBack - chrome)));
-    back->setToolTip(back->text() != fullBack ? fullBack : QString());
+    // The back title can be a campaign's name: shown as written, never read as markup.
+    const QString shownBack =
+        back->fontMetrics().elidedText(fullBack, Qt::ElideRight, std::max(0, maxBack - chrome));
+    setServerText(back, shownBack);
+    back->setToolTip(shownBack != fullBack ? serverToolTip(fullBack) : QString());
     back->adjustSize();
     back->setFixedWidth(std::min(back->sizeHint().width(), maxBack));
     back->move(8, 0);
@@ -144,9 +148,9 @@ class NavigationBar : public QWidget {
       titleWidth = std::max(0, rightEdge - 4 - titleX);
     }
     title->setGeometry(titleX, 0, titleWidth, kBarHeight);
-    title->setText(title->fontMetrics().elidedText(fullTitle, Qt::ElideRight, titleWidth));
+    setServerText(title, title->fontMetrics().elidedText(fullTitle, Qt::ElideRight, titleWidth));
     title->setAccessibleName(fullTitle);
-    title->setToolTip(title->text() != fullTitle ? fullTitle : QString());
+    title->setToolTip(title->text() != fullTitle ? serverToolTip(fullTitle) : QString());
   }
 
   QToolButton* back;

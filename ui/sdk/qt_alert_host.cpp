@@ -15,6 +15,7 @@
 #include "ui/sdk/icons.hpp"
 #include "ui/sdk/layers.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 
 namespace orvane::ui {
 
@@ -119,10 +120,10 @@ QWidget* hairline(QWidget* parent, bool vertical = false) {
 }
 
 QLabel* label(QWidget* parent, const std::string& text, int px, QFont::Weight weight, const QColor& color) {
-  auto* l = new QLabel(QString::fromStdString(text), parent);
+  auto* l = new QLabel(parent);
+  setServerText(l, text);
   l->setWordWrap(true);
   l->setAlignment(Qt::AlignCenter);
-  l->setTextFormat(Qt::PlainText);
   QFont f = l->font();
   f.setPixelSize(px);
   f.setWeight(weight);
@@ -255,7 +256,8 @@ void QtAlertHost::Impl::press(std::size_t index, const std::shared_ptr<bool>& to
 
 QPushButton* QtAlertHost::Impl::button(QWidget* parent, std::size_t index, const AlertAction& action,
                                        bool isDefault, bool sheet) {
-  auto* b = new QPushButton(QString::fromStdString(action.title), parent);
+  auto* b = new QPushButton(parent);
+  setServerText(b, action.title);
   b->setObjectName(QStringLiteral("alert_button_%1").arg(index));
   b->setAccessibleName(QString::fromStdString(action.title));
   b->setFixedHeight(sheet ? kSheetEntryHeight : kButtonHeight);
