@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 # Seconds each fuzz target runs in `make test` (`make fuzz` takes FUZZ_SECONDS, default 60).
 TEST_FUZZ_SECONDS ?= 3
 # The files `make format` rewrites and `make test` checks.
-FORMAT_FILES = $(shell find core platform ui include tools examples tests bench fuzz -name '*.cpp' -o -name '*.hpp' | sort)
+FORMAT_FILES = $(shell find core platform ui include tools examples tests bench fuzz capi -name '*.cpp' -o -name '*.hpp' -o -name '*.h' -o -name '*.c' | sort)
 
 # The demo host against the sandbox it embeds (release build, the demo target only).
 demo: deps

@@ -123,6 +123,12 @@ std::vector<std::int64_t> ApiJoin::getPartiConfirmList() const { return partiCon
 
 bool ApiJoin::isPolling() const { return timer_ && timer_->isValid(); }
 
+std::optional<std::string> ApiJoin::confirmedKey(std::int64_t campid) const {
+  const auto it = confirmedKeys_.find(campid);
+  if (it == confirmedKeys_.end()) return std::nullopt;
+  return it->second;
+}
+
 bool ApiJoin::checkCampid(std::int64_t campid, const char* step) {
   if (!platform()->mainQueue) {
     logError(std::string("ApiJoin ") + step + " : no main queue, nothing is sent");
@@ -142,33 +148,50 @@ void ApiJoin::startJoin(const Camp& camp, std::weak_ptr<JoinProtocol> receiver) 
     alertAlarm(localized("ov_participation_waiting"));
     return;
   }
+  if (joining_) {
+    // Taps queued behind the tracking question, or a double click: one join at a time,
+    // or one campaign's answer would reach the receiver of another.
+    logInfo("ApiJoin startJoin : the join of campid " + std::to_string(*joining_) + " is under way; campid " +
+            std::to_string(camp.campid) + " is not joined");
+    return;
+  }
   if (!checkCampid(camp.campid, "startJoin")) return;
-  joinProtocol = std::move(receiver);
   remember(seen_, camp);
 
   const auto p = platform();
   const bool asksTracking = p->device && p->device->isSystemVersionAtLeast(14) && p->store &&
                             p->store->boolean(keys::kTrackingUsage) && p->tracking;
+  joining_ = camp.campid;
   if (!asksTracking) {
     logInfo("ApiJoin <ios14 || STANDARD_TRACKING_USAGE==false");
+    joinProtocol = std::move(receiver);
     apiJoin(camp);
     return;
   }
   // The answer may come on any thread; the flow goes on on the main thread.
   p->tracking->requestAuthorization(
-      [queue = p->mainQueue, gate = callbacks_, this, camp, adid = p->advertisingId](int status) {
+      [queue = p->mainQueue, gate = callbacks_, this, camp, receiver, adid = p->advertisingId](int status) {
         const bool authorized = status == tracking::authorized;
         if (authorized) {
           logInfo("ApiJoin authorized : " + (adid ? adid->advertisingIdentifier() : std::string()));
         } else {
           logInfo("ApiJoin status : " + trackingStatusText(status));
         }
-        if (!queue) return;
-        // `this` is only touched on the main thread, through the gate the destructor closes.
-        queue->post([gate, this, camp, authorized] {
-          gate->pass([&] { authorized ? apiJoin(camp) : alertTracking(); });
+        // `this` is only touched on the main thread, through the gate the destructor closes;
+        // checkCampid made sure there is a main queue.
+        queue->post([gate, this, camp, receiver, authorized] {
+          gate->pass([&] {
+            if (!authorized) {
+              joining_.reset();
+              alertTracking();
+              return;
+            }
+            joinProtocol = receiver;
+            apiJoin(camp);
+          });
         });
-      });
+      },
+      viewController);
 }
 
 void ApiJoin::apiJoin(const Camp& camp) {
@@ -177,6 +200,7 @@ void ApiJoin::apiJoin(const Camp& camp) {
       *p, [&](auto done) { return ApiList(p).getJoin(std::to_string(camp.campid), std::move(done)); },
       decodeJoin,
       [this, camp](Result<Join> join) {
+        joining_.reset();  // whatever the answer: the next tap may join
         if (usable(join, "join")) joinAnswered(camp, join.value());
       }));
 }
@@ -195,7 +219,7 @@ void ApiJoin::joinAnswered(const Camp& camp, const Join& join) {
       return;
     }
     partiConfirmList_.push_back(camp.campid);
-    if (auto receiver = joinProtocol.lock()) receiver->onParticipationCheckPossible();
+    if (auto receiver = joinProtocol.lock()) receiver->onParticipationCheckPossible(camp.campid);
     return;
   }
   logError("ApiJoin apiJoin Error : " + optionalText(join.result));
@@ -359,19 +383,29 @@ void ApiJoin::apiState(const State& state, std::int64_t campid, std::int64_t rew
     rewardClaimed(campaignOf(seen_, campid));
     alertAlarmRefreshAction(localized("ov_participation_complete"));
   } else if (rewardtype == kRewardCollectedByUser) {
-    auto receiver = joinProtocol.lock();
-    if (!receiver) {
-      logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : no receiver to tell");
-    } else if (!state.ovnkey) {
-      logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : no ovnkey");
+    if (state.ovnkey) {
+      confirmed(campid, *state.ovnkey);
     } else {
-      receiver->onAccumulationPossible(campid, *state.ovnkey);
+      logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : no ovnkey");
     }
   } else if (rewardtype == kMissingRewardtype) {
     logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : campaign without rewardtype");
   }
   logInfo("stateAPICheckStop");
   stopPoll(poll);
+}
+
+void ApiJoin::confirmed(std::int64_t campid, const std::string& ovnkey) {
+  confirmedKeys_[campid] = ovnkey;
+  // The latest join's receiver may show another campaign: it checks the id. The
+  // notification reaches whichever screen shows this one.
+  if (auto receiver = joinProtocol.lock()) {
+    receiver->onAccumulationPossible(campid, ovnkey);
+  } else {
+    logInfo("ApiJoin state 3 for campid " + std::to_string(campid) +
+            " : no receiver to tell; the key is kept for its cell");
+  }
+  notifications_->post(kParticipationConfirmed);
 }
 
 void ApiJoin::stopPoll(const std::shared_ptr<Poll>& poll) {
@@ -405,6 +439,7 @@ void ApiJoin::apiReward(const Camp& camp, const std::string& ovnkey) {
 
 void ApiJoin::rewardAnswered(const Camp& camp, const Join& join) {
   if (join.result == kSuccess) {
+    confirmedKeys_.erase(camp.campid);  // collected: no cell offers it again
     rewardClaimed(camp);
     alertAlarmRefreshAction(localized("ov_participation_complete"));
     return;

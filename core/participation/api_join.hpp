@@ -2,8 +2,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/api/records.hpp"
@@ -18,6 +21,11 @@
 
 namespace orvane {
 
+// Posted on the flow's notification centre when a participation is confirmed and its
+// key kept (confirmedKey): screens that show that campaign switch to collect, whether
+// or not they started the join.
+inline constexpr std::string_view kParticipationConfirmed = "orvane_participation_confirmed";
+
 // Carries the user from a tap on a campaign to a credited reward: the join request,
 // the landing link, the participation check, the state poll and the claim.
 //
@@ -26,7 +34,13 @@ namespace orvane {
 // answers are decoded on the platform's executor and handed to the main thread. The
 // flow keeps the handles of its requests, so destroying it cancels them and no answer
 // reaches it afterwards; its alert buttons do nothing once it is gone. At most one
-// state poll runs.
+// state poll runs, and at most one join is under way: from the tap until the join's
+// answer, the tracking question included.
+//
+// Confirmed keys are kept here, by campaign, until their reward is claimed: a
+// confirmation reaches the receiver of the latest join, which may show another
+// campaign (or be gone), so the flow, which outlives every screen, is where the cell or
+// detail screen of the confirmed campaign finds its own key whenever it is shown.
 class ApiJoin {
  public:
   // The process-wide flow, on the platform installed at the time of each step.
@@ -46,8 +60,10 @@ class ApiJoin {
   // appears once per such join.
   std::vector<std::int64_t> getPartiConfirmList() const;
 
-  // A tap on join. Refused with "ov_participation_waiting" while a poll runs; the
-  // receiver is then not taken.
+  // A tap on join. Refused with "ov_participation_waiting" while a poll runs (the
+  // receiver is then not taken), and without a word while another join is under way
+  // (its tracking question is on screen, or its answer is awaited). The receiver is
+  // taken when the join is sent.
   void startJoin(const Camp& camp, std::weak_ptr<JoinProtocol> receiver);
   // A tap on the participation check.
   void flowParticipation(const Camp& camp);
@@ -59,6 +75,10 @@ class ApiJoin {
 
   // Whether a state poll runs.
   bool isPolling() const;
+  // Whether a join is under way (see startJoin).
+  bool isJoining() const { return joining_.has_value(); }
+  // The key of a confirmed participation of `campid` whose reward is not claimed yet.
+  std::optional<std::string> confirmedKey(std::int64_t campid) const;
 
   // The screen that shows the flow's alerts; while it is empty, alerts are dropped.
   std::weak_ptr<AlertHost> viewController;
@@ -90,6 +110,7 @@ class ApiJoin {
                 const std::shared_ptr<Poll>& poll);
   void stopPoll(const std::shared_ptr<Poll>& poll);
   void rewardAnswered(const Camp& camp, const Join& join);
+  void confirmed(std::int64_t campid, const std::string& ovnkey);
 
   void present(Alert alert);
   void alertAlarm(const std::string& message);
@@ -105,6 +126,8 @@ class ApiJoin {
   std::shared_ptr<CompletionGate> callbacks_ = std::make_shared<CompletionGate>();
 
   std::vector<std::int64_t> partiConfirmList_;
+  std::map<std::int64_t, std::string> confirmedKeys_;
+  std::optional<std::int64_t> joining_;  // the campaign of the join under way
   std::unique_ptr<Timer> timer_;
   int count_ = 0;
   std::shared_ptr<Poll> poll_;      // the running poll, to tell its answers from older ones

@@ -8,23 +8,25 @@
 #include <utility>
 
 #include "core/api/api_list.hpp"
-#include "core/api/decode_utf8.hpp"
 #include "core/participation/api_join.hpp"
+#include "core/screens/camp_list_answer.hpp"
 #include "core/sdk/host_events.hpp"
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/fetch.hpp"
-#include "core/support/log_text.hpp"
 #include "orvane/localized.hpp"
 #include "orvane/log.hpp"
 #include "orvane/orvane.hpp"
 #include "ui/screens/camp_cps_table_view_cell.hpp"
 #include "ui/screens/can_receive_benefits_view_controller.hpp"
 #include "ui/screens/detail_view_controller.hpp"
+#include "ui/sdk/failure_report.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/icons.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/storyboard.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_orvane_view_controller.h"
 
 namespace orvane::ui {
@@ -74,6 +76,8 @@ OrvaneViewController::OrvaneViewController(Services services, QWidget* parent)
     segments_[i]->setText(QString::fromStdString(localized(titles[i])));
     segments_[i]->setAccessibleName(segments_[i]->text());
     group->addButton(segments_[i], i);
+    segments_[i]->setCursor(Qt::PointingHandCursor);
+    focus::markKeyboardFocus(segments_[i]);
   }
   connect(group, &QButtonGroup::idClicked, this, [this](int id) { scValueChanged(id); });
 
@@ -83,6 +87,7 @@ OrvaneViewController::OrvaneViewController(Services services, QWidget* parent)
   bSort_->setIconSize(QSize(14, 14));
   bSort_->setCursor(Qt::PointingHandCursor);
   bSort_->setFocusPolicy(Qt::TabFocus);
+  focus::markKeyboardFocus(bSort_);
   describeSort();
   connect(bSort_, &QPushButton::clicked, this, [this] { clickSort(); });
 
@@ -171,21 +176,14 @@ Result<OrvaneViewController::Prepared> OrvaneViewController::prepareAnswer(std::
                                                                            const std::string& newline,
                                                                            Presorted basis,
                                                                            const Keep& keep) {
+  // The text kept is the one read, so that a kept list reads as its answer did.
   const std::string text = listAnswerText(body, newline);
-  auto decoded = decodeReq(text);
-  if (!decoded.ok()) {
-    Log::log("OrvaneViewController Decoding Error", Log::Level::error());
-    Log::log(decoded.error().description, Log::Level::error());
-    return decoded.error();
-  }
-  Req req = std::move(decoded).value();
-  const bool proper = req.result == 200;
-  if (!proper) {
-    Log::log("OrvaneViewController getReq Error : ", {optionalText(req.result)}, Log::Level::error());
-  }
-  Prepared prepared{classify(std::move(req)), std::move(basis), nullptr};
+  std::optional<std::int64_t> result;
+  auto lists = readCampListAnswer(text, std::string(), "OrvaneViewController", &result);
+  if (!lists.ok()) return lists.error();
+  Prepared prepared{std::move(lists).value(), std::move(basis), nullptr};
   // Only a proper answer is kept for later walls and for a wall without network.
-  if (proper && keep.store && !keep.owner.empty()) {
+  if (result == 200 && keep.store && !keep.owner.empty()) {
     prepared.kept = std::make_shared<const CampListStore::Entry>(
         CampListStore::Entry{keep.owner, keep.now, prepared.lists});
     keep.store->save(keep.owner, keep.now, text);
@@ -218,7 +216,7 @@ void OrvaneViewController::raiseLoaded(const CampLists& lists, bool outOfDate) {
 void OrvaneViewController::setOutOfDateNotice(bool shown) { lOutOfDate_->setVisible(shown); }
 
 void OrvaneViewController::listFailed(const Error& error) {
-  if (services().events) services().events->raise(errorEvent("list", error));
+  reportFailure(services().events, "list", error);
   if (std::exchange(quiet_, false)) {
     // The kept list stays, without an alert; without network it may be out of date.
     Log::log("OrvaneViewController: the quiet refresh failed; the list shown stays", Log::Level::info());
@@ -227,7 +225,7 @@ void OrvaneViewController::listFailed(const Error& error) {
     return;
   }
   if (listShown_ || !isOffline(error) || !services().lists || owner_.empty()) {
-    failWithAlert(error.description);
+    failWithAlert(error);
     return;
   }
   // Without network and with nothing on screen: the last list kept for this user.
@@ -239,18 +237,19 @@ void OrvaneViewController::listFailed(const Error& error) {
         if (!kept) return Error::make(Error::Kind::notConfigured, "no list kept");
         return prepareAnswer(kept->first, std::string(), basis, Keep{});
       },
-      [this, description = error.description](Result<Prepared> kept) {
+      [this, error](Result<Prepared> kept) {
         if (!kept.ok()) {
-          failWithAlert(description);
+          failWithAlert(error);
           return;
         }
         showKept(std::move(kept.value().lists), true);
       });
 }
 
-void OrvaneViewController::failWithAlert(const std::string& description) {
-  if (services().events) services().events->raise(ListFailed{services().wall, description});
-  alertError(description);
+void OrvaneViewController::failWithAlert(const Error& error) {
+  // The host gets the developer's detail; the user a sentence to act on.
+  if (services().events) services().events->raise(ListFailed{services().wall, error.description});
+  alertError(userMessage(error));
 }
 
 void OrvaneViewController::showResponse(CampLists lists, Presorted presorted, bool quiet) {
@@ -286,7 +285,9 @@ void OrvaneViewController::showResponse(CampLists lists, Presorted presorted, bo
                              }});
     presentAlert(std::move(alert));
     setSort();
-    // The pop-up never covers the empty-list alert; the list-top band still updates.
+    // The pop-up never covers the empty-list alert, nor follows it; the list-top band
+    // still updates.
+    QObject::disconnect(popupWait_);
     if (services().platform->store->integer(keys::kBenefitsDisplayType) != 0) showReward();
     emit listUpdated();
     return;
@@ -319,11 +320,28 @@ void OrvaneViewController::selectKind(CampKind kind) {
 
 void OrvaneViewController::showReward() {
   if (services().platform->store->integer(keys::kBenefitsDisplayType) != 0) {
-    lCoinsValue_->setText(rewardText_);
+    setServerText(lCoinsValue_, rewardText_);  // the server's price mark, as written
+    // The accent may have changed since the last load.
+    lCoinsValue_->setFont(style::pixelFont(20, QFont::Bold));
+    lCoinsValue_->setStyleSheet(QStringLiteral("color:%1;").arg(style::accent().name()));
     vCoins_->show();
     return;
   }
   if (isAppear_ == false) return;
+  // One pop-up at a time: a newer load updates the one on screen.
+  if (popup_ && !popup_->isDismissed()) {
+    popup_->setRewardPriceAndMark(rewardText_);
+    vCoins_->hide();
+    return;
+  }
+  // Never over an alert: the pop-up waits until the alerts have closed, then shows the
+  // newest total.
+  if (QWidget* alert = openAlert()) {
+    QObject::disconnect(popupWait_);
+    popupWait_ = connect(
+        alert, &QObject::destroyed, this, [this] { showReward(); }, Qt::QueuedConnection);
+    return;
+  }
   std::unique_ptr<ViewController> made(Storyboard::named("OrvaneStoryboard", services())
                                            ->instantiateViewController("CanReceiveBenefitsViewController"));
   auto* popup = qobject_cast<CanReceiveBenefitsViewController*>(made.get());
@@ -331,6 +349,7 @@ void OrvaneViewController::showReward() {
   made.release();
   popup->rewardPriceAndMark = rewardText_;
   QWidget* over = navigationController() ? static_cast<QWidget*>(navigationController()) : window();
+  popup_ = popup;
   popup->presentIn(over);
   vCoins_->hide();
 }
@@ -383,10 +402,12 @@ void OrvaneViewController::drawMainTab() {
   const QString accent = Orvane::shared().orvaneColorPrimary.name();
   scCamp_->setStyleSheet(
       QString("QPushButton { background: white; color: %1; border: 1px solid %1; font-size: 14px; }"
+              "QPushButton:hover:!checked { background: %2; }"
               "QPushButton:checked { background: %1; color: white; }"
+              "QPushButton[keyboardFocus=\"true\"] { border: 2px solid #111111; }"
               "#sc_camp_0 { border-top-left-radius: 8px; border-bottom-left-radius: 8px; }"
               "#sc_camp_1 { border-top-right-radius: 8px; border-bottom-right-radius: 8px; }")
-          .arg(accent));
+          .arg(accent, QColor(0xF7, 0xF7, 0xF7).name()));
 }
 
 int OrvaneViewController::numberOfRows(CampaignTableView& /*table*/) {
@@ -430,10 +451,15 @@ std::shared_ptr<AlertHost> OrvaneViewController::alertHost() {
 
 void OrvaneViewController::presentAlert(Alert alert) { alertHost()->present(std::move(alert)); }
 
-void OrvaneViewController::alertError(const std::string& description) {
+QWidget* OrvaneViewController::openAlert() {
+  const auto host = std::dynamic_pointer_cast<QtAlertHost>(alertHost());
+  return host ? host->currentAlertWidget() : nullptr;
+}
+
+void OrvaneViewController::alertError(const std::string& message) {
   Alert alert;
   alert.title = localized("ov_alarm");
-  alert.message = description;
+  alert.message = message;
   alert.actions.push_back({"OK", AlertAction::Style::cancel, {}});
   presentAlert(std::move(alert));
   emit listUpdated();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMetaObject>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -27,6 +29,7 @@ class OrvaneViewController;
 
 namespace orvane::ui {
 
+class CanReceiveBenefitsViewController;
 class QtAlertHost;
 
 // The campaign list: the wall's first screen. Requests the list, shows it under the
@@ -104,7 +107,7 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   void showResponse(CampLists lists, Presorted presorted, bool quiet = false);
   void showKept(CampLists lists, bool outOfDate);
   void listFailed(const Error& error);
-  void failWithAlert(const std::string& description);
+  void failWithAlert(const Error& error);
   void raiseLoaded(const CampLists& lists, bool outOfDate);
   void setOutOfDateNotice(bool shown);
   void setSort();
@@ -118,7 +121,10 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   void selectKind(CampKind kind);
   std::shared_ptr<AlertHost> alertHost();
   void presentAlert(Alert alert);
-  void alertError(const std::string& description);
+  // The alert on screen over the wall, if any.
+  QWidget* openAlert();
+  // A plain message: never an error's own text.
+  void alertError(const std::string& message);
 
   std::unique_ptr<Ui::OrvaneViewController> ui_;
   QWidget* vCoins_;
@@ -147,6 +153,10 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   bool quiet_ = false;                       // a kept list is shown; its refresh is under way
   bool listShown_ = false;                   // a list (or the empty-list alert) has been shown
   bool shownEmpty_ = false;                  // the latest list shown was empty
+
+  // The benefits pop-up on screen, and the wait of one for an open alert to close.
+  QPointer<CanReceiveBenefitsViewController> popup_;
+  QMetaObject::Connection popupWait_;
 };
 
 }  // namespace orvane::ui
