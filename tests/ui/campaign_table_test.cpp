@@ -111,6 +111,41 @@ TEST_F(TableFixture, ReloadRecyclesEveryCellAndAShrunkListDropsRows) {
   EXPECT_TRUE(table.visibleCells().empty());
 }
 
+TEST_F(TableFixture, AReloadOrResizeWhileARowHasTheFocusDoesNotLayTheTableOutHalfWay) {
+  // Recycling a focused cell hands the focus to the next row; a row taller than the view
+  // then scrolls and lays out again. Doing that while the old rows were being recycled
+  // freed the row being walked (a crash in the release build).
+  Rows rows(20);
+  rows.heights[2] = 700;
+  table.setDataSource(&rows);
+  table.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&table));
+  auto focusRow = [&](int row) {
+    for (TableViewCell* cell : table.visibleCells()) cell->setFocusPolicy(Qt::StrongFocus);
+    TableViewCell* cell = table.cellForRow(row);
+    ASSERT_NE(cell, nullptr);
+    cell->setFocus(Qt::OtherFocusReason);
+    ASSERT_TRUE(cell->hasFocus());
+  };
+  auto rowsInPlace = [&] {
+    ASSERT_FALSE(table.visibleCells().empty());
+    for (TableViewCell* cell : table.visibleCells()) {
+      EXPECT_EQ(static_cast<TallCell*>(cell)->shows, cell->row());
+      EXPECT_TRUE(cell->isVisible());
+      EXPECT_EQ(cell->geometry().top(),
+                table.rectForRow(cell->row()).top() - table.verticalScrollBar()->value());
+      EXPECT_EQ(cell->geometry().width(), table.viewport()->width());
+    }
+  };
+  focusRow(1);
+  table.reloadData();
+  rowsInPlace();
+  table.verticalScrollBar()->setValue(0);
+  focusRow(1);
+  table.resize(300, 600);
+  rowsInPlace();
+}
+
 TEST_F(TableFixture, ACellThatGrowsMovesTheRowsBelowIt) {
   Rows rows(20);
   table.setDataSource(&rows);

@@ -10,6 +10,7 @@
 #include <QScrollerProperties>
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace orvane::ui {
 
@@ -109,8 +110,7 @@ TableViewCell* CampaignTableView::dequeueReusableCell(const QString& identifier)
 }
 
 void CampaignTableView::reloadData() {
-  for (auto& [row, cell] : visible_) recycle(cell);
-  visible_.clear();
+  recycleAll();
   const int rows = dataSource_ ? std::max(0, dataSource_->numberOfRows(*this)) : 0;
   heights_.assign(static_cast<std::size_t>(rows), estimatedRowHeight_);
   measured_.assign(static_cast<std::size_t>(rows), false);
@@ -233,8 +233,7 @@ void CampaignTableView::resizeEvent(QResizeEvent* event) {
         }
       }
     }
-    for (auto& [row, cell] : visible_) recycle(cell);
-    visible_.clear();
+    recycleAll();
     rebuildOffsets();
   }
   updateScrollBar();
@@ -270,6 +269,14 @@ void CampaignTableView::recycle(TableViewCell* cell) {
   cell->prepareForReuse();
   cell->row_ = -1;
   pool_[cell->reuseIdentifier_].push_back(cell);
+}
+
+void CampaignTableView::recycleAll() {
+  // Hiding a focused cell hands the focus to the next row, which scrolls and lays out:
+  // not while the rows are half recycled and the heights are the old ones.
+  const bool laying = std::exchange(laying_, true);
+  for (auto& [row, cell] : std::exchange(visible_, {})) recycle(cell);
+  laying_ = laying;
 }
 
 void CampaignTableView::rebuildOffsets() {

@@ -110,6 +110,7 @@ class CampaignTableView : public QAbstractScrollArea {
   QWidget* focusOutside(bool next) const;
   void layoutCells();
   void recycle(TableViewCell* cell);
+  void recycleAll();
   void rebuildOffsets();
   void updateScrollBar();
   int rowAt(int y) const;
