@@ -59,7 +59,8 @@ define release_build
 endef
 
 # Cheap checks first; then every test, the threaded ones under TSan, each fuzz target on
-# its corpus and briefly beyond, and the release build that `make bench` and packagers use.
+# its corpus and briefly beyond, and the release build that `make bench` and packagers use,
+# with the soak run on it once more.
 test: deps
 	$(format_check)
 	$(tidy_run)
@@ -69,6 +70,8 @@ test: deps
 	$(fuzz_build)
 	FUZZ_SECONDS=$(TEST_FUZZ_SECONDS) ./fuzz/run-all build/fuzz/fuzz
 	$(release_build)
+	$(call stage,release: the soak again at -O3, where timing and layout differ from the sanitizers)
+	ctest --preset release -L soak
 	$(call stage,done)
 
 format-check:
