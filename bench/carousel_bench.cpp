@@ -19,12 +19,19 @@
 #include <set>
 #include <vector>
 
+#include "bench/qt_bench_support.hpp"
 #include "ui/screens/orvane_carousel_view.hpp"
 
 namespace orvane {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::maxOf;
+using bench::median;
+using bench::msSince;
+using bench::percentile;
+using bench::threadCpuMs;
+using bench::TimingApplication;
 constexpr int kRuns = 7;
 constexpr int kSwipes = 4;
 constexpr int kStepPx = 8;
@@ -32,79 +39,6 @@ constexpr int kCardStep = 324;
 constexpr int kWidth = 390;
 constexpr int kHeight = 560;
 constexpr double kBudgetMs = 16;
-
-double msSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double threadCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-double percentile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const auto at = static_cast<std::size_t>(p / 100.0 * static_cast<double>(v.size() - 1) + 0.5);
-  return v[std::min(at, v.size() - 1)];
-}
-
-double maximum(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
-
-// Times every event delivered from the event loop (nested sends count toward the outer
-// one), so that the longest block on the GUI thread can be named.
-class TimingApplication : public QApplication {
- public:
-  using QApplication::QApplication;
-
-  bool notify(QObject* receiver, QEvent* event) override {
-    if (depth_ > 0) {
-      ++depth_;
-      const bool handled = QApplication::notify(receiver, event);
-      --depth_;
-      return handled;
-    }
-    const QByteArray name = receiver ? QByteArray(receiver->metaObject()->className()) : QByteArray("?");
-    const int type = event->type();
-    const auto start = Clock::now();
-    const double cpu = threadCpuMs();
-    ++depth_;
-    const bool handled = QApplication::notify(receiver, event);
-    --depth_;
-    const double took = msSince(start);
-    const double tookCpu = threadCpuMs() - cpu;
-    if (took > longestMs) {
-      longestMs = took;
-      longestCpuOfIt = tookCpu;
-      longestWhat = name + " / event type " + QByteArray::number(type);
-    }
-    longestCpuMs = std::max(longestCpuMs, tookCpu);
-    return handled;
-  }
-
-  void resetLongest() {
-    longestMs = longestCpuOfIt = longestCpuMs = 0;
-    longestWhat.clear();
-  }
-
-  // The longest by wall time (and its CPU time), and the longest by CPU time: a block much
-  // longer in wall time than in CPU time waited for the processor (a shared machine).
-  double longestMs = 0;
-  double longestCpuOfIt = 0;
-  double longestCpuMs = 0;
-  QByteArray longestWhat;
-
- private:
-  int depth_ = 0;
-};
 
 TimingApplication* gApp = nullptr;
 
@@ -226,7 +160,7 @@ Figures dragAcross(QWidget* target, const std::function<bool()>& atRest) {
 
 void printSteps(const char* what, const std::vector<double>& v) {
   std::printf("  %-34s median %7.3f ms  p99 %7.3f ms  max %7.3f ms  (n=%zu)\n", what, median(v),
-              percentile(v, 99), maximum(v), v.size());
+              percentile(v, 99), maxOf(v), v.size());
 }
 
 int run(int argc, char** argv) {
@@ -308,9 +242,9 @@ int run(int argc, char** argv) {
   std::printf("  single event: %.3f ms wall (%.3f ms CPU of it; %s)\n", longestEvent, longestEventCpu,
               longestWhat.constData());
   std::printf("  single event by GUI-thread CPU: %.3f ms; move step: %.3f ms wall, %.3f ms CPU\n", longestCpu,
-              maximum(carouselSteps), maximum(carouselCpu));
-  const double worstWall = std::max(longestEvent, maximum(carouselSteps));
-  const double worstCpu = std::max(longestCpu, maximum(carouselCpu));
+              maxOf(carouselSteps), maxOf(carouselCpu));
+  const double worstWall = std::max(longestEvent, maxOf(carouselSteps));
+  const double worstCpu = std::max(longestCpu, maxOf(carouselCpu));
   std::printf("  target: no block over %.0f ms: %s\n", kBudgetMs,
               worstWall <= kBudgetMs  ? "met"
               : worstCpu <= kBudgetMs ? "met in CPU time; the wall-clock excess waited for the processor"

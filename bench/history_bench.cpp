@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/qt_bench_support.hpp"
 #include "core/api/api_list.hpp"
 #include "core/api/records.hpp"
 #include "core/screens/reward_history.hpp"
@@ -45,90 +46,20 @@
 namespace orvane {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::maxOf;
+using bench::median;
+using bench::msSince;
+using bench::PaintWatch;
+using bench::percentile;
+using bench::threadCpuMs;
+using bench::TimingApplication;
 constexpr int kRows = 1'000;
 constexpr int kOpenRuns = 9;
 constexpr int kScrollStepPx = 60;
 constexpr auto kWaitLimit = std::chrono::seconds(15);
 
-double msSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// CPU time of this thread: a step much longer in wall time than in CPU time waited for
-// the processor (the machine is shared), not for our code.
-double threadCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-double percentile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const auto at = static_cast<std::size_t>(p / 100.0 * static_cast<double>(v.size() - 1) + 0.5);
-  return v[std::min(at, v.size() - 1)];
-}
-
-double maxOf(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
-
-// Times every event delivered from the event loop (nested sends count toward their outer
-// event), so that a long block can be named: which receiver, which event.
-class TimingApplication : public QApplication {
- public:
-  using QApplication::QApplication;
-
-  bool notify(QObject* receiver, QEvent* event) override {
-    if (depth_ > 0) {
-      ++depth_;
-      const bool handled = QApplication::notify(receiver, event);
-      --depth_;
-      return handled;
-    }
-    const QByteArray name = receiver ? QByteArray(receiver->metaObject()->className()) : QByteArray("?");
-    const int type = event->type();
-    const auto start = Clock::now();
-    ++depth_;
-    const bool handled = QApplication::notify(receiver, event);
-    --depth_;
-    const double took = msSince(start);
-    if (took > longestMs) {
-      longestMs = took;
-      longestWhat = name + " / event type " + QByteArray::number(type);
-    }
-    return handled;
-  }
-
-  void resetLongest() {
-    longestMs = 0;
-    longestWhat.clear();
-  }
-
-  double longestMs = 0;
-  QByteArray longestWhat;
-
- private:
-  int depth_ = 0;
-};
-
 TimingApplication* gApp = nullptr;
-
-// Notes every widget that received a paint event since the last reset.
-class PaintWatch : public QObject {
- public:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint) painted.insert(watched);
-    return false;
-  }
-  std::set<const QObject*> painted;
-};
 
 PaintWatch* gPaints = nullptr;
 

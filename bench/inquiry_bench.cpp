@@ -22,6 +22,7 @@
 #include <functional>
 #include <vector>
 
+#include "bench/qt_bench_support.hpp"
 #include "core/inquiry/picture_source.hpp"
 #include "platform/qt/qt_platform.hpp"
 #include "ui/inquiry/file_dialog_picture_source.hpp"
@@ -31,73 +32,14 @@
 namespace orvane {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
+using bench::msSince;
+using bench::TimingApplication;
 constexpr int kRuns = 7;
 constexpr int kPhotoWidth = 4000;  // 12 megapixels, a phone camera's 4:3 photo
 constexpr int kPhotoHeight = 3000;
 constexpr double kBudgetMs = 16;
-
-double msSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double threadCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// Times every event delivered from the event loop (nested sends count toward the outer
-// one), so that the longest block on the GUI thread can be named.
-class TimingApplication : public QApplication {
- public:
-  using QApplication::QApplication;
-
-  bool notify(QObject* receiver, QEvent* event) override {
-    if (depth_ > 0) {
-      ++depth_;
-      const bool handled = QApplication::notify(receiver, event);
-      --depth_;
-      return handled;
-    }
-    const QByteArray name = receiver ? QByteArray(receiver->metaObject()->className()) : QByteArray("?");
-    const int type = event->type();
-    const auto start = Clock::now();
-    const double cpu = threadCpuMs();
-    ++depth_;
-    const bool handled = QApplication::notify(receiver, event);
-    --depth_;
-    const double took = msSince(start);
-    const double tookCpu = threadCpuMs() - cpu;
-    if (took > longestMs) {
-      longestMs = took;
-      longestCpuOfIt = tookCpu;
-      longestWhat = name + " / event type " + QByteArray::number(type);
-    }
-    longestCpuMs = std::max(longestCpuMs, tookCpu);
-    return handled;
-  }
-
-  void resetLongest() {
-    longestMs = longestCpuOfIt = longestCpuMs = 0;
-    longestWhat.clear();
-  }
-
-  double longestMs = 0;
-  double longestCpuOfIt = 0;
-  double longestCpuMs = 0;
-  QByteArray longestWhat;
-
- private:
-  int depth_ = 0;
-};
 
 // Hands the form the photo file, as the file dialog would after the user chose it.
 class PhotoSource : public inquiry::PictureSource {

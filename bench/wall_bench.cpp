@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/qt_bench_support.hpp"
 #include "core/api/api_list.hpp"
 #include "core/api/records.hpp"
 #include "core/screens/camp_list_store.hpp"
@@ -49,7 +50,13 @@
 namespace orvane {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
+using bench::msSince;
+using bench::PaintWatch;
+using bench::percentile;
+using bench::threadCpuMs;
+using bench::TimingApplication;
 constexpr int kWallRows = 200;
 constexpr int kScrollRows = 10'000;
 constexpr int kOpenRuns = 7;
@@ -57,34 +64,8 @@ constexpr int kScrollStepPx = 60;
 constexpr auto kWaitLimit = std::chrono::seconds(15);
 constexpr auto kScrollLimit = std::chrono::seconds(40);
 
-double msSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// CPU time of this thread: a step much longer in wall time than in CPU time waited for
-// the processor (the machine is shared), not for the wall's code.
-double threadCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
 // The longest single pass of the event loop inside spinUntil since the last reset.
 double gLongestPassMs = 0;
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-double percentile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const auto at = static_cast<std::size_t>(p / 100.0 * static_cast<double>(v.size() - 1) + 0.5);
-  return v[std::min(at, v.size() - 1)];
-}
 
 // Runs the event loop until `done` holds; false when the limit passes first.
 bool spinUntil(const std::function<bool()>& done, Clock::duration limit = kWaitLimit) {
@@ -150,64 +131,7 @@ std::unique_ptr<sandbox::Server> startSandbox(const QTemporaryDir& dir, const ch
   return server;
 }
 
-// Times every event delivered from the event loop (nested sends count toward their outer
-// event), so a long block can be named: which receiver, which event.
-class TimingApplication : public QApplication {
- public:
-  using QApplication::QApplication;
-
-  bool notify(QObject* receiver, QEvent* event) override {
-    if (depth_ > 0) {
-      ++depth_;
-      const bool handled = QApplication::notify(receiver, event);
-      --depth_;
-      return handled;
-    }
-    const QByteArray name = receiver ? QByteArray(receiver->metaObject()->className()) : QByteArray("?");
-    const int type = event->type();
-    const auto start = Clock::now();
-    ++depth_;
-    const bool handled = QApplication::notify(receiver, event);
-    --depth_;
-    const double took = msSince(start);
-    if (took > longestMs) {
-      longestMs = took;
-      longestWhat = name + " / event type " + QByteArray::number(type);
-    }
-    return handled;
-  }
-
-  void resetLongest() {
-    longestMs = 0;
-    longestWhat.clear();
-  }
-
-  double longestMs = 0;
-  QByteArray longestWhat;
-
- private:
-  int depth_ = 0;
-};
-
 TimingApplication* gApp = nullptr;
-
-// Notes every widget that received a paint event since the last reset.
-class PaintWatch : public QObject {
- public:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint) {
-      painted.insert(watched);
-      ++paints;
-    }
-    return false;
-  }
-  void reset() {
-    painted.clear();
-    paints = 0;
-  }
-  std::set<const QObject*> painted;
-  long long paints = 0;
-};
 
 PaintWatch* gPaints = nullptr;
 
