@@ -32,6 +32,9 @@ std::string param(const Fields& fields, std::string_view name) {
   return v ? *v : std::string{};
 }
 
+// The id of a device whose user refused tracking is all zeros: it names no device.
+bool namesDevice(std::string_view adid) { return adid.find_first_not_of("0-") != std::string_view::npos; }
+
 std::optional<long long> toInteger(std::string_view text) {
   long long value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -238,7 +241,7 @@ ApiResponse OperatorApi::join(const ApiRequest& r, const Media& media) {
   std::optional<Participation> p = store_.find(media.mkey, userid, *campid);
   if (p && p->rewarded) return failure(kResultAlreadyDone, "already participated");
   if (p && p->state == 3) return answer({{"result", kResultOk}, {"ovnkey", p->ovnkey}});  // claim what is due
-  if (!adid.empty() && store_.deviceUsedByOtherUser(media.mkey, adid, *campid, userid)) {
+  if (namesDevice(adid) && store_.deviceUsedByOtherUser(media.mkey, adid, *campid, userid)) {
     return failure(kResultOtherUser, "this device took part under another user");
   }
   if (!p) {

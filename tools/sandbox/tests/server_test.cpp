@@ -260,6 +260,15 @@ TEST_F(SandboxServer, JoinAnswersKeysAndDeterministicRefusals) {
             200);
   EXPECT_EQ(get(std::string("/v1/join?mkey=sandbox-mkey&mckey=sandbox-mckey&userid=two") + other)["result"],
             900);
+  // The all-zero id of a user who refused tracking names no device: two such users are two users.
+  const std::string unnamed =
+      "&campid=" + std::to_string(c.campid) + "&adid=00000000-0000-0000-0000-000000000000";
+  for (const char* user : {"three", "four"}) {
+    EXPECT_EQ(
+        get(std::string("/v1/join?mkey=sandbox-mkey&mckey=sandbox-mckey&userid=") + user + unnamed)["result"],
+        200)
+        << user;
+  }
 }
 
 TEST_F(SandboxServer, ServerCreditedMediaPaysOnTheLandingPage) {
