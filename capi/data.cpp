@@ -60,12 +60,16 @@ struct Failure {
   int httpStatus = 0;
   std::int64_t serverResult = 0;
   std::string message;
+  int code = error_code::other;  // what the host's listeners get
 
-  static Failure of(const Error& error) { return {statusOf(error), error.status, 0, error.description}; }
+  static Failure of(const Error& error) {
+    return {statusOf(error), error.status, 0, error.description, hostErrorCode(error)};
+  }
   static Failure result(const char* what, const std::optional<std::int64_t>& result) {
     return {
         ORVANE_E_SERVER_RESULT, 0, result.value_or(0),
-        std::string(what) + " answered result " + (result ? std::to_string(*result) : std::string("(none)"))};
+        std::string(what) + " answered result " + (result ? std::to_string(*result) : std::string("(none)")),
+        static_cast<int>(result.value_or(error_code::other))};
   }
 };
 
@@ -73,15 +77,22 @@ struct Failure {
 template <class T>
 using Reply = std::variant<T, Failure>;
 
+// Hands the failure to the request's callback, then to the host's listeners as the
+// wall's screens report theirs (`operation` null: as quietly as the wall, no event).
 template <class Callback>
-void deliverFailure(Sdk& sdk, const Failure& failure, Callback&& callback) {
+void deliverFailure(Sdk& sdk, const Failure& failure, const char* operation, Callback&& callback) {
   orvane_error e{};
   e.status = failure.status;
   e.http_status = failure.httpStatus;
   e.server_result = failure.serverResult;
   e.message = failure.message.c_str();
   callback(&e);
-  sdk.emitEvent(ORVANE_EVENT_ERROR, -1, {}, 0, failure.status, failure.message);
+  if (operation) sdk.events().raise(ErrorEvent{operation, failure.code, failure.message});
+}
+
+std::size_t campaignCount(const CampLists& lists) {
+  return lists.otherCampList.size() + lists.cpsCampList.size() + lists.otherHouseList.size() +
+         lists.cpsHouseList.size();
 }
 
 // Sends with `send`, decodes into Reply<T> off the main thread with `decode`, and
@@ -128,8 +139,9 @@ std::unique_ptr<orvane_campaign_list> plainList(std::vector<Camp> camps) {
 // The text-answer requests: a VelmontNotice-like record with the text at `field`.
 using TextReply = Reply<std::string>;
 
-orvane_status startText(orvane_sdk* sdk, orvane_request_id* out_request, orvane_text_callback callback,
-                        void* userData, std::function<RequestHandle(ApiList&, ApiList::Completion)> send,
+orvane_status startText(orvane_sdk* sdk, orvane_request_id* out_request, const char* operation,
+                        orvane_text_callback callback, void* userData,
+                        std::function<RequestHandle(ApiList&, ApiList::Completion)> send,
                         std::function<TextReply(std::string_view)> decode) {
   Sdk* self = sdk->impl.get();
   auto platform = self->platform();
@@ -140,9 +152,10 @@ orvane_status startText(orvane_sdk* sdk, orvane_request_id* out_request, orvane_
         return send(api, std::move(done));
       },
       std::move(decode),
-      [self, callback, userData](TextReply outcome) {
+      [self, operation, callback, userData](TextReply outcome) {
         if (auto* failure = std::get_if<Failure>(&outcome)) {
-          deliverFailure(*self, *failure, [&](const orvane_error* e) { callback(e, nullptr, 0, userData); });
+          deliverFailure(*self, *failure, operation,
+                         [&](const orvane_error* e) { callback(e, nullptr, 0, userData); });
           return;
         }
         const auto& text = std::get<std::string>(outcome);
@@ -190,14 +203,17 @@ orvane_status orvane_load_list(orvane_sdk* sdk, int tab, orvane_sort_mode sort, 
       },
       [self, callback, user_data](Reply<Shared> outcome) {
         if (auto* failure = std::get_if<Failure>(&outcome)) {
-          deliverFailure(*self, *failure, [&](const orvane_error* e) { callback(e, nullptr, user_data); });
+          deliverFailure(*self, *failure, "list",
+                         [&](const orvane_error* e) { callback(e, nullptr, user_data); });
+          self->events().raise(ListFailed{0, failure->message});
           return;
         }
         // The host owns it from here: a copy of the shared one, moved.
         auto owned = std::make_unique<orvane_campaign_list>(std::move(*std::get<Shared>(outcome)));
-        const std::size_t count = owned->shown.size();
+        const ListLoaded loaded{0, campaignCount(owned->lists), owned->lists.rewardTotal,
+                                owned->lists.rewardMark, false};
         callback(nullptr, owned.release(), user_data);
-        self->emitEvent(ORVANE_EVENT_LIST_LOADED, -1, {}, count);
+        self->events().raise(loaded);
       });
 }
 
@@ -508,7 +524,8 @@ orvane_status orvane_load_reward_history(orvane_sdk* sdk, orvane_reward_kind kin
       },
       [self, callback, user_data](Reply<Shared> outcome) {
         if (auto* failure = std::get_if<Failure>(&outcome)) {
-          deliverFailure(*self, *failure, [&](const orvane_error* e) { callback(e, nullptr, user_data); });
+          deliverFailure(*self, *failure, "rewards history",
+                         [&](const orvane_error* e) { callback(e, nullptr, user_data); });
           return;
         }
         callback(nullptr,
@@ -577,7 +594,7 @@ orvane_status orvane_load_notice(orvane_sdk* sdk, orvane_text_callback callback,
   if (const auto s = enterWithCallback(sdk, reinterpret_cast<const void*>(callback)); s != ORVANE_OK)
     return s;
   return startText(
-      sdk, out_request, callback, user_data,
+      sdk, out_request, "notice", callback, user_data,
       [](ApiList& api, ApiList::Completion done) { return api.getVelmontNotice(std::move(done)); },
       [](std::string_view body) -> TextReply {
         auto decoded = decodeVelmontNotice(body);
@@ -594,7 +611,7 @@ orvane_status orvane_load_view(orvane_sdk* sdk, int64_t campid, orvane_text_call
     return s;
   if (campid < 0) return fail(ORVANE_E_INVALID_ARGUMENT, "campid is negative");
   return startText(
-      sdk, out_request, callback, user_data,
+      sdk, out_request, "view", callback, user_data,
       [campid](ApiList& api, ApiList::Completion done) {
         return api.getView(std::to_string(campid), std::move(done));
       },
@@ -612,7 +629,7 @@ orvane_status orvane_load_agreement(orvane_sdk* sdk, orvane_text_callback callba
   if (const auto s = enterWithCallback(sdk, reinterpret_cast<const void*>(callback)); s != ORVANE_OK)
     return s;
   return startText(
-      sdk, out_request, callback, user_data,
+      sdk, out_request, "inquiry agreement", callback, user_data,
       [](ApiList& api, ApiList::Completion done) { return api.getAgreeContents(std::move(done)); },
       [](std::string_view body) -> TextReply {
         auto decoded = decodeAgreeContents(body);
@@ -665,7 +682,8 @@ orvane_status orvane_load_inquiry_campaigns(orvane_sdk* sdk, orvane_list_callbac
       },
       [self, callback, user_data](Reply<Shared> outcome) {
         if (auto* failure = std::get_if<Failure>(&outcome)) {
-          deliverFailure(*self, *failure, [&](const orvane_error* e) { callback(e, nullptr, user_data); });
+          deliverFailure(*self, *failure, "inquiry campaigns",
+                         [&](const orvane_error* e) { callback(e, nullptr, user_data); });
           return;
         }
         callback(nullptr,
@@ -762,7 +780,7 @@ orvane_status orvane_submit_inquiry(orvane_sdk* sdk, const orvane_inquiry* inqui
       [self, id, platform, submission, callback, user_data](Decoded decoded) {
         if (decoded.refused) {
           self->finished(id);
-          deliverFailure(*self, Failure{ORVANE_E_IMAGE, 0, 0, *decoded.refused},
+          deliverFailure(*self, Failure{ORVANE_E_IMAGE, 0, 0, *decoded.refused}, "inquiry submission",
                          [&](const orvane_error* e) { callback(e, user_data); });
           return;
         }
@@ -792,7 +810,8 @@ orvane_status orvane_submit_inquiry(orvane_sdk* sdk, const orvane_inquiry* inqui
                 failure = std::get_if<Failure>(&outcome.value());
               }
               if (failure) {
-                deliverFailure(*self, *failure, [&](const orvane_error* e) { callback(e, user_data); });
+                deliverFailure(*self, *failure, "inquiry submission",
+                               [&](const orvane_error* e) { callback(e, user_data); });
                 return;
               }
               callback(nullptr, user_data);
@@ -826,7 +845,7 @@ orvane_status orvane_load_image(orvane_sdk* sdk, const char* url, orvane_image_c
     const auto* rgba = dynamic_cast<const headless::RgbaImage*>(image.get());
     if (failure || !rgba) {
       const Failure unusable{ORVANE_E_IMAGE, 0, 0, "the image is not in RGBA form"};
-      deliverFailure(*self, failure ? *failure : unusable,
+      deliverFailure(*self, failure ? *failure : unusable, nullptr,
                      [&](const orvane_error* e) { callback(e, link.c_str(), nullptr, user_data); });
       return;
     }
