@@ -175,6 +175,21 @@ TEST(CApiList, EachFailureFamilyHasItsCode) {
   };
   EXPECT_TRUE(host.pumpUntil([&] { return count(ORVANE_EVENT_ERROR) == 6; }));
   EXPECT_EQ(count(ORVANE_EVENT_LIST_FAILED), 4);
+  std::vector<std::string> operations;
+  for (const auto& e : host.events)
+    if (e.type == ORVANE_EVENT_ERROR) operations.push_back(e.operation);
+  std::sort(operations.begin(), operations.end());
+  EXPECT_EQ(operations,
+            (std::vector<std::string>{"list", "list", "list", "list", "rewards history", "view"}));
+  for (const auto& e : host.events) {
+    if (e.operation == "rewards history") {
+      EXPECT_EQ(e.code, 401);
+      EXPECT_EQ(e.status, ORVANE_E_SERVER_RESULT);
+    }
+    if (e.type == ORVANE_EVENT_ERROR && e.operation == "list" && e.code == -1) {
+      EXPECT_EQ(e.status, ORVANE_E_NOT_INITIALIZED);
+    }
+  }
 }
 
 TEST(CApiFlow, TakesPartEndToEndWithAlertsAsData) {
@@ -238,6 +253,26 @@ TEST(CApiFlow, TakesPartEndToEndWithAlertsAsData) {
   host.insideSdk = false;
   ASSERT_TRUE(host.pumpUntil([&] { return host.hasEvent(ORVANE_EVENT_LIST_CHANGED); }));
   EXPECT_TRUE(host.hasEvent(ORVANE_EVENT_REWARD_CLAIMED));
+  // The host events in the order the wall's listeners get them, each offer after the
+  // event of the answer that made it.
+  std::vector<orvane_event_type> order;
+  for (const auto& e : host.events) order.push_back(e.type);
+  EXPECT_EQ(order, (std::vector<orvane_event_type>{
+                       ORVANE_EVENT_LIST_LOADED, ORVANE_EVENT_PARTICIPATION_STARTED,
+                       ORVANE_EVENT_PARTICIPATION_CHECK_POSSIBLE, ORVANE_EVENT_ACCUMULATION_POSSIBLE,
+                       ORVANE_EVENT_REWARD_CLAIMED, ORVANE_EVENT_LIST_CHANGED}));
+  const auto& loaded = host.events.front();
+  EXPECT_EQ(loaded.count, 7u);  // both kinds, house campaigns too
+  EXPECT_DOUBLE_EQ(loaded.amount, infoOf(out.list).reward_total);
+  EXPECT_EQ(loaded.mark, "P");
+  const auto& started = host.events[1];
+  EXPECT_EQ(started.campid, 2);
+  EXPECT_EQ(started.name, "C2");
+  const auto& claimed = host.events[4];
+  EXPECT_EQ(claimed.campid, 2);
+  EXPECT_EQ(claimed.name, "C2");
+  EXPECT_DOUBLE_EQ(claimed.amount, 300);
+  EXPECT_EQ(claimed.mark, "P");
   const auto paths = server.paths();
   for (const char* path : {"/v1/join", "/v1/exec", "/v1/inst", "/v1/state", "/v1/reward"})
     EXPECT_NE(std::find(paths.begin(), paths.end(), path), paths.end()) << path;
