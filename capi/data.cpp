@@ -121,6 +121,64 @@ orvane_status startRequest(orvane_sdk* sdk, orvane_request_id* out_request, Send
   return succeed();
 }
 
+// Where each campaign field lives in the record, and so of which type it is.
+struct FieldSlot {
+  std::int64_t Camp::*integer = nullptr;
+  double Camp::*number = nullptr;
+  std::string Camp::*string = nullptr;
+  std::optional<std::string> Camp::*optionalString = nullptr;
+  std::optional<std::vector<std::string>> Camp::*list = nullptr;
+};
+
+constexpr FieldSlot integerField(std::int64_t Camp::*m) { return {m, nullptr, nullptr, nullptr, nullptr}; }
+constexpr FieldSlot stringField(std::string Camp::*m) { return {nullptr, nullptr, m, nullptr, nullptr}; }
+constexpr FieldSlot optionalField(std::optional<std::string> Camp::*m) {
+  return {nullptr, nullptr, nullptr, m, nullptr};
+}
+
+const FieldSlot* slotOf(orvane_campaign_field field) {
+  static const FieldSlot slots[] = {
+      integerField(&Camp::campid),                               // ORVANE_CAMP_CAMPID
+      integerField(&Camp::bm),                                   // ORVANE_CAMP_BM
+      integerField(&Camp::bmcheck),                              // ORVANE_CAMP_BMCHECK
+      stringField(&Camp::name),                                  // ORVANE_CAMP_NAME
+      stringField(&Camp::engname),                               // ORVANE_CAMP_ENGNAME
+      integerField(&Camp::detailpage),                           // ORVANE_CAMP_DETAILPAGE
+      stringField(&Camp::package),                               // ORVANE_CAMP_PACKAGE
+      stringField(&Camp::ctvurl),                                // ORVANE_CAMP_CTVURL
+      integerField(&Camp::ctvwidth),                             // ORVANE_CAMP_CTVWIDTH
+      integerField(&Camp::ctvheight),                            // ORVANE_CAMP_CTVHEIGHT
+      optionalField(&Camp::nativeurl),                           // ORVANE_CAMP_NATIVEURL
+      optionalField(&Camp::iconurl),                             // ORVANE_CAMP_ICONURL
+      optionalField(&Camp::viewurl),                             // ORVANE_CAMP_VIEWURL
+      stringField(&Camp::joindesc),                              // ORVANE_CAMP_JOINDESC
+      integerField(&Camp::rewardcondition),                      // ORVANE_CAMP_REWARDCONDITION
+      stringField(&Camp::rewarddesc),                            // ORVANE_CAMP_REWARDDESC
+      stringField(&Camp::notice),                                // ORVANE_CAMP_NOTICE
+      stringField(&Camp::cta),                                   // ORVANE_CAMP_CTA
+      integerField(&Camp::category),                             // ORVANE_CAMP_CATEGORY
+      {nullptr, &Camp::rewardprice, nullptr, nullptr, nullptr},  // ORVANE_CAMP_REWARDPRICE
+      stringField(&Camp::pricemark),                             // ORVANE_CAMP_PRICEMARK
+      integerField(&Camp::cpsprice),                             // ORVANE_CAMP_CPSPRICE
+      integerField(&Camp::cpsdcprice),                           // ORVANE_CAMP_CPSDCPRICE
+      stringField(&Camp::carrier),                               // ORVANE_CAMP_CARRIER
+      integerField(&Camp::targetagemin),                         // ORVANE_CAMP_TARGETAGEMIN
+      integerField(&Camp::targetagemax),                         // ORVANE_CAMP_TARGETAGEMAX
+      integerField(&Camp::gender),                               // ORVANE_CAMP_GENDER
+      {nullptr, nullptr, nullptr, nullptr, &Camp::targetpkg},    // ORVANE_CAMP_TARGETPKG
+      {nullptr, nullptr, nullptr, nullptr, &Camp::detargetpkg},  // ORVANE_CAMP_DETARGETPKG
+      optionalField(&Camp::ovnkey),                              // ORVANE_CAMP_OVNKEY
+      integerField(&Camp::convflag),                             // ORVANE_CAMP_CONVFLAG
+      integerField(&Camp::orderseq),                             // ORVANE_CAMP_ORDERSEQ
+      stringField(&Camp::rewarddate),                            // ORVANE_CAMP_REWARDDATE
+      integerField(&Camp::rewardtype),                           // ORVANE_CAMP_REWARDTYPE
+  };
+  static_assert(sizeof(slots) / sizeof(slots[0]) == ORVANE_CAMP_FIELD_COUNT, "one slot per field");
+  const auto index = static_cast<int>(field);
+  if (index < 0 || index >= ORVANE_CAMP_FIELD_COUNT) return nullptr;
+  return &slots[index];
+}
+
 orvane_status enterWithCallback(orvane_sdk* sdk, const void* callback) {
   if (const auto s = enter(sdk); s != ORVANE_OK) return s;
   if (!callback) return fail(ORVANE_E_INVALID_ARGUMENT, "callback is NULL");
@@ -302,72 +360,20 @@ orvane_sort_mode orvane_sort_next(orvane_sort_mode sort) {
 orvane_status orvane_campaign_int(const orvane_campaign* campaign, orvane_campaign_field field,
                                   int64_t* out_value) {
   if (!campaign || !out_value) return fail(ORVANE_E_INVALID_ARGUMENT, "campaign or out_value is NULL");
-  const Camp& c = campaign->camp;
-  const std::int64_t* v = nullptr;
-  switch (field) {
-    case ORVANE_CAMP_CAMPID:
-      v = &c.campid;
-      break;
-    case ORVANE_CAMP_BM:
-      v = &c.bm;
-      break;
-    case ORVANE_CAMP_BMCHECK:
-      v = &c.bmcheck;
-      break;
-    case ORVANE_CAMP_DETAILPAGE:
-      v = &c.detailpage;
-      break;
-    case ORVANE_CAMP_CTVWIDTH:
-      v = &c.ctvwidth;
-      break;
-    case ORVANE_CAMP_CTVHEIGHT:
-      v = &c.ctvheight;
-      break;
-    case ORVANE_CAMP_REWARDCONDITION:
-      v = &c.rewardcondition;
-      break;
-    case ORVANE_CAMP_CATEGORY:
-      v = &c.category;
-      break;
-    case ORVANE_CAMP_CPSPRICE:
-      v = &c.cpsprice;
-      break;
-    case ORVANE_CAMP_CPSDCPRICE:
-      v = &c.cpsdcprice;
-      break;
-    case ORVANE_CAMP_TARGETAGEMIN:
-      v = &c.targetagemin;
-      break;
-    case ORVANE_CAMP_TARGETAGEMAX:
-      v = &c.targetagemax;
-      break;
-    case ORVANE_CAMP_GENDER:
-      v = &c.gender;
-      break;
-    case ORVANE_CAMP_CONVFLAG:
-      v = &c.convflag;
-      break;
-    case ORVANE_CAMP_ORDERSEQ:
-      v = &c.orderseq;
-      break;
-    case ORVANE_CAMP_REWARDTYPE:
-      v = &c.rewardtype;
-      break;
-    default:
-      break;
-  }
-  if (!v) return fail(ORVANE_E_INVALID_ARGUMENT, "field " + std::to_string(field) + " is no integer field");
-  *out_value = *v;
+  const auto* slot = slotOf(field);
+  if (!slot || !slot->integer)
+    return fail(ORVANE_E_INVALID_ARGUMENT, "field " + std::to_string(field) + " is no integer field");
+  *out_value = campaign->camp.*(slot->integer);
   return succeed();
 }
 
 orvane_status orvane_campaign_double(const orvane_campaign* campaign, orvane_campaign_field field,
                                      double* out_value) {
   if (!campaign || !out_value) return fail(ORVANE_E_INVALID_ARGUMENT, "campaign or out_value is NULL");
-  if (field != ORVANE_CAMP_REWARDPRICE) {
+  const auto* slot = slotOf(field);
+  if (!slot || !slot->number)
     return fail(ORVANE_E_INVALID_ARGUMENT, "field " + std::to_string(field) + " is no number field");
-  }
-  *out_value = campaign->camp.rewardprice;
+  *out_value = campaign->camp.*(slot->number);
   return succeed();
 }
 
@@ -375,71 +381,23 @@ orvane_status orvane_campaign_string(const orvane_campaign* campaign, orvane_cam
                                      const char** out_value) {
   if (!campaign || !out_value) return fail(ORVANE_E_INVALID_ARGUMENT, "campaign or out_value is NULL");
   *out_value = nullptr;
+  const auto* slot = slotOf(field);
+  if (!slot || (!slot->string && !slot->optionalString))
+    return fail(ORVANE_E_INVALID_ARGUMENT, "field " + std::to_string(field) + " is no string field");
   const Camp& c = campaign->camp;
-  const std::string* v = nullptr;
-  const std::optional<std::string>* optional = nullptr;
-  switch (field) {
-    case ORVANE_CAMP_NAME:
-      v = &c.name;
-      break;
-    case ORVANE_CAMP_ENGNAME:
-      v = &c.engname;
-      break;
-    case ORVANE_CAMP_PACKAGE:
-      v = &c.package;
-      break;
-    case ORVANE_CAMP_CTVURL:
-      v = &c.ctvurl;
-      break;
-    case ORVANE_CAMP_NATIVEURL:
-      optional = &c.nativeurl;
-      break;
-    case ORVANE_CAMP_ICONURL:
-      optional = &c.iconurl;
-      break;
-    case ORVANE_CAMP_VIEWURL:
-      optional = &c.viewurl;
-      break;
-    case ORVANE_CAMP_JOINDESC:
-      v = &c.joindesc;
-      break;
-    case ORVANE_CAMP_REWARDDESC:
-      v = &c.rewarddesc;
-      break;
-    case ORVANE_CAMP_NOTICE:
-      v = &c.notice;
-      break;
-    case ORVANE_CAMP_CTA:
-      v = &c.cta;
-      break;
-    case ORVANE_CAMP_PRICEMARK:
-      v = &c.pricemark;
-      break;
-    case ORVANE_CAMP_CARRIER:
-      v = &c.carrier;
-      break;
-    case ORVANE_CAMP_OVNKEY:
-      optional = &c.ovnkey;
-      break;
-    case ORVANE_CAMP_REWARDDATE:
-      v = &c.rewarddate;
-      break;
-    default:
-      break;
+  if (slot->optionalString) {
+    const auto& value = c.*(slot->optionalString);
+    if (!value) return fail(ORVANE_E_NOT_FOUND, "field " + std::to_string(field) + " is absent");
+    *out_value = value->c_str();
+  } else {
+    *out_value = (c.*(slot->string)).c_str();
   }
-  if (optional) {
-    if (!*optional) return fail(ORVANE_E_NOT_FOUND, "field " + std::to_string(field) + " is absent");
-    v = &**optional;
-  }
-  if (!v) return fail(ORVANE_E_INVALID_ARGUMENT, "field " + std::to_string(field) + " is no string field");
-  *out_value = v->c_str();
   return succeed();
 }
 
 static const std::optional<std::vector<std::string>>* stringList(const Camp& c, orvane_campaign_field field) {
-  if (field == ORVANE_CAMP_TARGETPKG) return &c.targetpkg;
-  if (field == ORVANE_CAMP_DETARGETPKG) return &c.detargetpkg;
-  return nullptr;
+  const auto* slot = slotOf(field);
+  return slot && slot->list ? &(c.*(slot->list)) : nullptr;
 }
 
 orvane_status orvane_campaign_list_count(const orvane_campaign* campaign, orvane_campaign_field field,
