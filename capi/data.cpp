@@ -11,6 +11,7 @@
 #include "core/screens/reward_text.hpp"
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/fetch.hpp"
+#include "core/support/files.hpp"
 #include "core/support/html_text.hpp"
 #include "core/support/image_bounds.hpp"
 #include "orvane/localized.hpp"
@@ -177,6 +178,14 @@ const FieldSlot* slotOf(orvane_campaign_field field) {
   const auto index = static_cast<int>(field);
   if (index < 0 || index >= ORVANE_CAMP_FIELD_COUNT) return nullptr;
   return &slots[index];
+}
+
+// Image URLs come from the server: only the web, never a local file.
+orvane_status readImageUrl(const char* url, std::string& link) {
+  if (const auto s = readText(url, ORVANE_NTS, link, "url"); s != ORVANE_OK) return s;
+  if (!link.starts_with("http://") && !link.starts_with("https://"))
+    return fail(ORVANE_E_INVALID_URL, "an image URL must be http or https: " + link);
+  return ORVANE_OK;
 }
 
 orvane_status enterWithCallback(orvane_sdk* sdk, const void* callback) {
@@ -789,11 +798,7 @@ orvane_status orvane_load_image(orvane_sdk* sdk, const char* url, orvane_image_c
   if (const auto s = enterWithCallback(sdk, reinterpret_cast<const void*>(callback)); s != ORVANE_OK)
     return s;
   std::string link;
-  if (const auto s = readText(url, ORVANE_NTS, link, "url"); s != ORVANE_OK) return s;
-  // Image URLs come from the server: only the web, never a local file.
-  if (!link.starts_with("http://") && !link.starts_with("https://")) {
-    return fail(ORVANE_E_INVALID_URL, "an image URL must be http or https: " + link);
-  }
+  if (const auto s = readImageUrl(url, link); s != ORVANE_OK) return s;
   Sdk* self = sdk->impl.get();
   auto platform = self->platform();
   ImageCache* cache = &self->images();
@@ -853,6 +858,77 @@ orvane_status orvane_load_image(orvane_sdk* sdk, const char* url, orvane_image_c
               }
               deliver(nullptr, image.value());
             });
+        self->replace(id, std::move(download));
+      });
+  self->keepAs(id, std::move(handle));
+  if (out_request) *out_request = id;
+  return succeed();
+}
+
+orvane_status orvane_load_image_bytes(orvane_sdk* sdk, const char* url, size_t max_bytes,
+                                      orvane_bytes_callback callback, void* user_data,
+                                      orvane_request_id* out_request) {
+  if (out_request) *out_request = 0;
+  if (const auto s = enterWithCallback(sdk, reinterpret_cast<const void*>(callback)); s != ORVANE_OK)
+    return s;
+  std::string link;
+  if (const auto s = readImageUrl(url, link); s != ORVANE_OK) return s;
+  const std::size_t cap = max_bytes == 0 ? kMaxEncodedImageBytes : std::min(max_bytes, kMaxEncodedImageBytes);
+  Sdk* self = sdk->impl.get();
+  auto platform = self->platform();
+  ImageCache* cache = &self->images();
+  const orvane_request_id id = self->reserveRequest();
+  auto deliver = [self, id, callback, user_data, link](Result<std::string> bytes) {
+    self->finished(id);
+    if (!bytes.ok()) {
+      const Failure failure = Failure::of(bytes.error());
+      deliverFailure(*self, failure, nullptr,
+                     [&](const orvane_error* e) { callback(e, link.c_str(), nullptr, 0, user_data); });
+      return;
+    }
+    callback(nullptr, link.c_str(), bytes.value().data(), bytes.value().size(), user_data);
+  };
+  const auto tooLarge = [cap](std::size_t size) {
+    return Error::make(Error::Kind::encoding, "the image has " + std::to_string(size) +
+                                                  " bytes, more than the " + std::to_string(cap) +
+                                                  " asked for");
+  };
+  const std::string key = ImageCache::cacheKey(link);
+  // First the cache's file (on the executor), then the network.
+  auto handle = inBackground(
+      *platform,
+      [file = cache->cacheFileUrl(key), cap]() -> std::optional<std::string> {
+        auto bytes = readRegularFile(file, cap);
+        if (!bytes.ok() || bytes.value().empty()) return std::nullopt;
+        return std::move(bytes).value();
+      },
+      [self, id, platform, cache, key, link, cap, tooLarge, deliver](std::optional<std::string> kept) {
+        if (kept) {
+          deliver(std::move(*kept));
+          return;
+        }
+        auto download = fetch<Result<HttpResponse>>(
+            *platform,
+            [&](auto done) {
+              HttpRequest request;
+              request.url = link;
+              return platform->http->send(std::move(request), std::move(done));
+            },
+            [cache, key, cap, tooLarge](Result<HttpResponse>& answer) -> Result<std::string> {
+              if (!answer.ok()) return answer.error();
+              auto& response = answer.value();
+              if (response.status != 200) {
+                Error e = Error::make(Error::Kind::httpStatus,
+                                      "image answered HTTP " + std::to_string(response.status));
+                e.status = response.status;
+                return e;
+              }
+              if (response.body.empty()) return Error::make(Error::Kind::emptyResponse, "the image is empty");
+              if (response.body.size() > cap) return tooLarge(response.body.size());
+              cache->cacheImage(response.body, key);
+              return std::move(response.body);
+            },
+            deliver);
         self->replace(id, std::move(download));
       });
   self->keepAs(id, std::move(handle));

@@ -544,6 +544,17 @@ ORVANE_C_EXPORT orvane_status orvane_load_image(orvane_sdk* sdk, const char* url
                                                 orvane_image_callback callback, void* user_data,
                                                 orvane_request_id* out_request);
 
+/* Since 1.1: the encoded bytes of an image (PNG, JPEG or whatever the server sent), for
+ * a host that decodes them itself, through the same cache: its file when one is kept,
+ * else downloaded (HTTP 200 only) and kept. http and https URLs only. At most
+ * `max_bytes` (0: the SDK's bound of 64 MiB, which a larger value cannot pass); a
+ * larger image fails with ORVANE_E_IMAGE. The bytes are valid during the callback only. */
+typedef void (*orvane_bytes_callback)(const orvane_error* error, const char* url, const void* bytes,
+                                      size_t size, void* user_data);
+ORVANE_C_EXPORT orvane_status orvane_load_image_bytes(orvane_sdk* sdk, const char* url, size_t max_bytes,
+                                                      orvane_bytes_callback callback, void* user_data,
+                                                      orvane_request_id* out_request);
+
 #ifdef __cplusplus
 }
 #endif

@@ -503,3 +503,48 @@ TEST(CApiHistory, RowsAndTermAsTheScreenShowsThem) {
   const auto paths = server.paths();
   EXPECT_NE(std::find(paths.begin(), paths.end(), "/api/cs/user_reward_list"), paths.end());
 }
+
+TEST(CApiImages, EncodedBytesComeThroughTheCacheWithinTheirCap) {
+  LocalServer server;
+  server.start();
+  Host host;
+  struct BytesOut {
+    bool done = false;
+    orvane_status status = ORVANE_OK;
+    std::string bytes;
+    static void callback(const orvane_error* e, const char*, const void* data, size_t size, void* self) {
+      auto* out = static_cast<BytesOut*>(self);
+      out->done = true;
+      out->status = e ? e->status : ORVANE_OK;
+      if (data) out->bytes.assign(static_cast<const char*>(data), size);
+    }
+  };
+  const std::string url = server.url("/img/ok.png");
+  BytesOut first;
+  ASSERT_EQ(orvane_load_image_bytes(host.sdk, url.c_str(), 0, BytesOut::callback, &first, nullptr),
+            ORVANE_OK);
+  ASSERT_TRUE(host.pumpUntil([&] { return first.done; }));
+  ASSERT_EQ(first.status, ORVANE_OK) << orvane_last_error();
+  EXPECT_EQ(first.bytes, kPng);
+
+  // Kept: the second comes from the cache's file, not the server.
+  const auto paths = server.paths();
+  BytesOut second;
+  ASSERT_EQ(orvane_load_image_bytes(host.sdk, url.c_str(), kPng.size(), BytesOut::callback, &second, nullptr),
+            ORVANE_OK);
+  ASSERT_TRUE(host.pumpUntil([&] { return second.done; }));
+  EXPECT_EQ(second.bytes, kPng);
+  EXPECT_EQ(server.paths().size(), paths.size());
+
+  // Over the cap, whether kept or downloaded; never a local file.
+  BytesOut small;
+  ASSERT_EQ(orvane_load_image_bytes(host.sdk, url.c_str(), 10, BytesOut::callback, &small, nullptr),
+            ORVANE_OK);
+  ASSERT_TRUE(host.pumpUntil([&] { return small.done; }));
+  EXPECT_EQ(small.status, ORVANE_E_IMAGE);
+  EXPECT_TRUE(small.bytes.empty());
+  EXPECT_EQ(orvane_load_image_bytes(host.sdk, "file:///etc/passwd", 0, BytesOut::callback, &small, nullptr),
+            ORVANE_E_INVALID_URL);
+  EXPECT_EQ(host.offMainCallbacks, 0);
+  EXPECT_EQ(host.outsideCallbacks, 0);
+}
