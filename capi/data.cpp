@@ -180,6 +180,32 @@ const FieldSlot* slotOf(orvane_campaign_field field) {
   return &slots[index];
 }
 
+// Downloads the image at `link`; `decode` (off the main thread) gets the body of a 200
+// answer, `then` its outcome on the main thread.
+template <class T, class Decode, class Then>
+RequestHandle downloadImage(const std::shared_ptr<const Platform>& platform, const std::string& link,
+                            Decode decode, Then then) {
+  return fetch<Result<HttpResponse>>(
+      *platform,
+      [&](auto done) {
+        HttpRequest request;
+        request.url = link;
+        return platform->http->send(std::move(request), std::move(done));
+      },
+      [decode = std::move(decode)](Result<HttpResponse>& answer) -> Result<T> {
+        if (!answer.ok()) return answer.error();
+        auto& response = answer.value();
+        if (response.status != 200) {
+          Error e =
+              Error::make(Error::Kind::httpStatus, "image answered HTTP " + std::to_string(response.status));
+          e.status = response.status;
+          return e;
+        }
+        return decode(response.body);
+      },
+      std::move(then));
+}
+
 // Image URLs come from the server: only the web, never a local file.
 orvane_status readImageUrl(const char* url, std::string& link) {
   if (const auto s = readText(url, ORVANE_NTS, link, "url"); s != ORVANE_OK) return s;
@@ -827,27 +853,14 @@ orvane_status orvane_load_image(orvane_sdk* sdk, const char* url, orvane_image_c
           deliver(nullptr, cached);
           return;
         }
-        auto download = fetch<Result<HttpResponse>>(
-            *platform,
-            [&](auto done) {
-              HttpRequest request;
-              request.url = link;
-              return platform->http->send(std::move(request), std::move(done));
-            },
-            [codec = platform->imageCodec, cache, link](Result<HttpResponse>& answer) -> Result<ImagePtr> {
-              if (!answer.ok()) return answer.error();
-              const auto& response = answer.value();
-              if (response.status != 200) {
-                Error e = Error::make(Error::Kind::httpStatus,
-                                      "image answered HTTP " + std::to_string(response.status));
-                e.status = response.status;
-                return e;
-              }
-              auto image = codec->decode(response.body);
+        auto download = downloadImage<ImagePtr>(
+            platform, link,
+            [codec = platform->imageCodec, cache, link](std::string& body) -> Result<ImagePtr> {
+              auto image = codec->decode(body);
               if (!image)
                 return Error::make(Error::Kind::encoding,
                                    "no PNG or JPEG image within the decode bound: " + link);
-              cache->cacheImage(response.body, ImageCache::cacheKey(link));
+              cache->cacheImage(body, ImageCache::cacheKey(link));
               return image;
             },
             [deliver](Result<ImagePtr> image) {
@@ -907,26 +920,13 @@ orvane_status orvane_load_image_bytes(orvane_sdk* sdk, const char* url, size_t m
           deliver(std::move(*kept));
           return;
         }
-        auto download = fetch<Result<HttpResponse>>(
-            *platform,
-            [&](auto done) {
-              HttpRequest request;
-              request.url = link;
-              return platform->http->send(std::move(request), std::move(done));
-            },
-            [cache, key, cap, tooLarge](Result<HttpResponse>& answer) -> Result<std::string> {
-              if (!answer.ok()) return answer.error();
-              auto& response = answer.value();
-              if (response.status != 200) {
-                Error e = Error::make(Error::Kind::httpStatus,
-                                      "image answered HTTP " + std::to_string(response.status));
-                e.status = response.status;
-                return e;
-              }
-              if (response.body.empty()) return Error::make(Error::Kind::emptyResponse, "the image is empty");
-              if (response.body.size() > cap) return tooLarge(response.body.size());
-              cache->cacheImage(response.body, key);
-              return std::move(response.body);
+        auto download = downloadImage<std::string>(
+            platform, link,
+            [cache, key, cap, tooLarge](std::string& body) -> Result<std::string> {
+              if (body.empty()) return Error::make(Error::Kind::emptyResponse, "the image is empty");
+              if (body.size() > cap) return tooLarge(body.size());
+              cache->cacheImage(body, key);
+              return std::move(body);
             },
             deliver);
         self->replace(id, std::move(download));
