@@ -26,7 +26,12 @@
  *
  * Cancelling. Every asynchronous call may hand back a request id; orvane_cancel drops
  * the request and its callback never runs. orvane_destroy cancels everything: no
- * callback runs once it has returned. */
+ * callback runs once it has returned.
+ *
+ * Services. The settings file, the HTTP session, the worker pool, the image decoder, URL
+ * opening and the tracking question each have a default that a host may replace through
+ * orvane_config (since 1.1 for HTTP, workers, decoding and settings). The callbacks of
+ * those replacements say on which thread they run; only they may run outside a pump. */
 #ifndef ORVANE_ORVANE_H
 #define ORVANE_ORVANE_H
 
