@@ -118,15 +118,18 @@ orvane_status HostHttpSession::complete(std::uint64_t id, Result<HttpResponse> a
 
 namespace {
 
-struct Job {
+using Job = HostExecutor::Job;
+
+void runJob(void* data);
+
+}  // namespace
+
+struct HostExecutor::Job {
   std::shared_ptr<HostExecutor::State> state;
   std::function<void()> work;
 };
 
-struct Queued {
-  std::mutex mutex;
-  std::set<Job*> jobs;
-};
+namespace {
 
 void runJob(void* data) {
   std::unique_ptr<Job> job(static_cast<Job*>(data));
@@ -135,6 +138,7 @@ void runJob(void* data) {
   std::function<void()> work;
   {
     std::lock_guard lock(state.mutex);
+    state.queued.erase(job.get());
     if (state.closed || !job->work) return;
     work = std::move(job->work);
     ++state.running;
@@ -160,21 +164,28 @@ HostExecutor::HostExecutor(RunJob run, void* userData)
 HostExecutor::~HostExecutor() { shutdown(); }
 
 bool HostExecutor::post(std::function<void()> work) {
-  {
-    std::lock_guard lock(state_->mutex);
-    if (state_->closed) return false;
-  }
   auto job = std::make_unique<Job>();
   job->state = state_;
   job->work = std::move(work);
+  {
+    std::lock_guard lock(state_->mutex);
+    if (state_->closed) return false;
+    state_->queued.insert(job.get());
+  }
   run_(&runJob, job.release(), userData_);
   return true;
 }
 
 void HostExecutor::shutdown() {
-  std::unique_lock lock(state_->mutex);
-  state_->closed = true;
-  state_->idle.wait(lock, [&] { return state_->running == 0; });
+  std::vector<std::function<void()>> dropped;
+  {
+    std::unique_lock lock(state_->mutex);
+    state_->closed = true;
+    for (Job* job : state_->queued) dropped.push_back(std::move(job->work));
+    state_->queued.clear();
+    state_->idle.wait(lock, [&] { return state_->running == 0; });
+  }
+  dropped.clear();  // here, outside the lock: what the work held may post or log
 }
 
 // --- images

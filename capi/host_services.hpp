@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include "core/support/platform/executor.hpp"
 #include "core/support/platform/http_session.hpp"
@@ -33,8 +34,9 @@ class HostHttpSession final : public HttpSession {
   orvane_http_session table_;
 };
 
-// Jobs go to the host's run_job. After shutdown() a job the host runs only frees itself;
-// shutdown() waits for those that are running.
+// Jobs go to the host's run_job. shutdown() waits for those that are running and drops
+// the work of those still queued (what it holds goes with the SDK, not with the host's
+// thread later); a job the host runs afterwards only frees itself.
 class HostExecutor final : public Executor {
  public:
   using RunJob = void (*)(orvane_job, void*, void*);
@@ -46,9 +48,11 @@ class HostExecutor final : public Executor {
   bool post(std::function<void()> work) override;
   void shutdown();
 
+  struct Job;
   struct State {
     std::mutex mutex;
     std::condition_variable idle;
+    std::set<Job*> queued;  // with the host, not yet run
     int running = 0;
     bool closed = false;
   };
