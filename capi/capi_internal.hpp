@@ -16,6 +16,7 @@
 #include "core/participation/api_join.hpp"
 #include "core/screens/camp_list_answer.hpp"
 #include "core/screens/reward_history.hpp"
+#include "core/sdk/host_events.hpp"
 #include "core/support/image_cache.hpp"
 #include "core/support/notification_center.hpp"
 #include "core/support/request_handle.hpp"
@@ -58,6 +59,7 @@ orvane_status statusOf(const Error& error);
 orvane_status readText(const char* data, std::size_t length, std::string& out, const char* what);
 
 class Sdk;
+class HostExecutor;
 
 }  // namespace orvane::capi
 
@@ -99,9 +101,30 @@ class Sdk {
   void replace(orvane_request_id id, RequestHandle next);
   bool cancel(orvane_request_id id);
 
+  // The handle's host events: what the core raises, and what the C API raises the way
+  // the SDK's wall does. Delivered inside a pump.
+  HostEvents& events() { return *events_; }
+
+  // An event of the C API's own, after every event raised before it.
+  struct Event {
+    explicit Event(orvane_event_type t) : type(t) {}
+    orvane_event_type type;
+    std::int64_t campid = -1;
+    std::string ovnkey;
+    std::size_t count = 0;
+    orvane_status status = ORVANE_OK;
+    std::string message;
+    std::string operation;
+    int code = 0;
+    std::string name;
+    double amount = 0;
+    std::string mark;
+    bool outOfDate = false;
+  };
+  void postEvent(Event event);
+
   // Host callbacks, only while the handle is open.
-  void emitEvent(orvane_event_type type, std::int64_t campid = -1, const std::string& ovnkey = {},
-                 std::size_t count = 0, orvane_status status = ORVANE_OK, const std::string& message = {});
+  void emitEvent(const Event& event);
   void presentAlert(Alert alert);
   orvane_status pressAlert(std::uint64_t id, std::size_t button);
   void askTracking(std::function<void(bool)> answer);
@@ -111,7 +134,7 @@ class Sdk {
   class AlertHostAdapter;
   class Receiver;
   class LogAdapter;
-  class ObservedSession;
+  class EventBridge;
 
   orvane_sdk* handle_;
   orvane_config config_;
@@ -121,6 +144,8 @@ class Sdk {
   headless::HeadlessPlatform headless_;
   std::shared_ptr<const Platform> platform_;
   NotificationCenter notifications_;
+  std::unique_ptr<HostEvents> events_;
+  std::shared_ptr<EventBridge> bridge_;
   NotificationCenter::Observation listChange_;
   std::shared_ptr<AlertHostAdapter> alertHost_;
   std::shared_ptr<Receiver> receiver_;
@@ -133,6 +158,7 @@ class Sdk {
   std::map<std::uint64_t, std::function<void(bool)>> questions_;
   std::uint64_t nextQuestion_ = 1;
   bool installed_ = false;
+  std::shared_ptr<HostExecutor> hostExecutor_;
 };
 
 // Entry checks shared by every function that takes a handle: live, on its main thread.

@@ -11,6 +11,7 @@
 #include "core/screens/reward_text.hpp"
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/fetch.hpp"
+#include "core/support/files.hpp"
 #include "core/support/html_text.hpp"
 #include "core/support/image_bounds.hpp"
 #include "orvane/localized.hpp"
@@ -60,12 +61,16 @@ struct Failure {
   int httpStatus = 0;
   std::int64_t serverResult = 0;
   std::string message;
+  int code = error_code::other;  // what the host's listeners get
 
-  static Failure of(const Error& error) { return {statusOf(error), error.status, 0, error.description}; }
+  static Failure of(const Error& error) {
+    return {statusOf(error), error.status, 0, error.description, hostErrorCode(error)};
+  }
   static Failure result(const char* what, const std::optional<std::int64_t>& result) {
     return {
         ORVANE_E_SERVER_RESULT, 0, result.value_or(0),
-        std::string(what) + " answered result " + (result ? std::to_string(*result) : std::string("(none)"))};
+        std::string(what) + " answered result " + (result ? std::to_string(*result) : std::string("(none)")),
+        static_cast<int>(result.value_or(error_code::other))};
   }
 };
 
@@ -73,15 +78,22 @@ struct Failure {
 template <class T>
 using Reply = std::variant<T, Failure>;
 
+// Hands the failure to the request's callback, then to the host's listeners as the
+// wall's screens report theirs (`operation` null: as quietly as the wall, no event).
 template <class Callback>
-void deliverFailure(Sdk& sdk, const Failure& failure, Callback&& callback) {
+void deliverFailure(Sdk& sdk, const Failure& failure, const char* operation, Callback&& callback) {
   orvane_error e{};
   e.status = failure.status;
   e.http_status = failure.httpStatus;
   e.server_result = failure.serverResult;
   e.message = failure.message.c_str();
   callback(&e);
-  sdk.emitEvent(ORVANE_EVENT_ERROR, -1, {}, 0, failure.status, failure.message);
+  if (operation) sdk.events().raise(ErrorEvent{operation, failure.code, failure.message});
+}
+
+std::size_t campaignCount(const CampLists& lists) {
+  return lists.otherCampList.size() + lists.cpsCampList.size() + lists.otherHouseList.size() +
+         lists.cpsHouseList.size();
 }
 
 // Sends with `send`, decodes into Reply<T> off the main thread with `decode`, and
@@ -110,6 +122,98 @@ orvane_status startRequest(orvane_sdk* sdk, orvane_request_id* out_request, Send
   return succeed();
 }
 
+// Where each campaign field lives in the record, and so of which type it is.
+struct FieldSlot {
+  std::int64_t Camp::*integer = nullptr;
+  double Camp::*number = nullptr;
+  std::string Camp::*string = nullptr;
+  std::optional<std::string> Camp::*optionalString = nullptr;
+  std::optional<std::vector<std::string>> Camp::*list = nullptr;
+};
+
+constexpr FieldSlot integerField(std::int64_t Camp::*m) { return {m, nullptr, nullptr, nullptr, nullptr}; }
+constexpr FieldSlot stringField(std::string Camp::*m) { return {nullptr, nullptr, m, nullptr, nullptr}; }
+constexpr FieldSlot optionalField(std::optional<std::string> Camp::*m) {
+  return {nullptr, nullptr, nullptr, m, nullptr};
+}
+
+const FieldSlot* slotOf(orvane_campaign_field field) {
+  static const FieldSlot slots[] = {
+      integerField(&Camp::campid),                               // ORVANE_CAMP_CAMPID
+      integerField(&Camp::bm),                                   // ORVANE_CAMP_BM
+      integerField(&Camp::bmcheck),                              // ORVANE_CAMP_BMCHECK
+      stringField(&Camp::name),                                  // ORVANE_CAMP_NAME
+      stringField(&Camp::engname),                               // ORVANE_CAMP_ENGNAME
+      integerField(&Camp::detailpage),                           // ORVANE_CAMP_DETAILPAGE
+      stringField(&Camp::package),                               // ORVANE_CAMP_PACKAGE
+      stringField(&Camp::ctvurl),                                // ORVANE_CAMP_CTVURL
+      integerField(&Camp::ctvwidth),                             // ORVANE_CAMP_CTVWIDTH
+      integerField(&Camp::ctvheight),                            // ORVANE_CAMP_CTVHEIGHT
+      optionalField(&Camp::nativeurl),                           // ORVANE_CAMP_NATIVEURL
+      optionalField(&Camp::iconurl),                             // ORVANE_CAMP_ICONURL
+      optionalField(&Camp::viewurl),                             // ORVANE_CAMP_VIEWURL
+      stringField(&Camp::joindesc),                              // ORVANE_CAMP_JOINDESC
+      integerField(&Camp::rewardcondition),                      // ORVANE_CAMP_REWARDCONDITION
+      stringField(&Camp::rewarddesc),                            // ORVANE_CAMP_REWARDDESC
+      stringField(&Camp::notice),                                // ORVANE_CAMP_NOTICE
+      stringField(&Camp::cta),                                   // ORVANE_CAMP_CTA
+      integerField(&Camp::category),                             // ORVANE_CAMP_CATEGORY
+      {nullptr, &Camp::rewardprice, nullptr, nullptr, nullptr},  // ORVANE_CAMP_REWARDPRICE
+      stringField(&Camp::pricemark),                             // ORVANE_CAMP_PRICEMARK
+      integerField(&Camp::cpsprice),                             // ORVANE_CAMP_CPSPRICE
+      integerField(&Camp::cpsdcprice),                           // ORVANE_CAMP_CPSDCPRICE
+      stringField(&Camp::carrier),                               // ORVANE_CAMP_CARRIER
+      integerField(&Camp::targetagemin),                         // ORVANE_CAMP_TARGETAGEMIN
+      integerField(&Camp::targetagemax),                         // ORVANE_CAMP_TARGETAGEMAX
+      integerField(&Camp::gender),                               // ORVANE_CAMP_GENDER
+      {nullptr, nullptr, nullptr, nullptr, &Camp::targetpkg},    // ORVANE_CAMP_TARGETPKG
+      {nullptr, nullptr, nullptr, nullptr, &Camp::detargetpkg},  // ORVANE_CAMP_DETARGETPKG
+      optionalField(&Camp::ovnkey),                              // ORVANE_CAMP_OVNKEY
+      integerField(&Camp::convflag),                             // ORVANE_CAMP_CONVFLAG
+      integerField(&Camp::orderseq),                             // ORVANE_CAMP_ORDERSEQ
+      stringField(&Camp::rewarddate),                            // ORVANE_CAMP_REWARDDATE
+      integerField(&Camp::rewardtype),                           // ORVANE_CAMP_REWARDTYPE
+  };
+  static_assert(sizeof(slots) / sizeof(slots[0]) == ORVANE_CAMP_FIELD_COUNT, "one slot per field");
+  const auto index = static_cast<int>(field);
+  if (index < 0 || index >= ORVANE_CAMP_FIELD_COUNT) return nullptr;
+  return &slots[index];
+}
+
+// Downloads the image at `link`; `decode` (off the main thread) gets the body of a 200
+// answer, `then` its outcome on the main thread.
+template <class T, class Decode, class Then>
+RequestHandle downloadImage(const std::shared_ptr<const Platform>& platform, const std::string& link,
+                            Decode decode, Then then) {
+  return fetch<Result<HttpResponse>>(
+      *platform,
+      [&](auto done) {
+        HttpRequest request;
+        request.url = link;
+        return platform->http->send(std::move(request), std::move(done));
+      },
+      [decode = std::move(decode)](Result<HttpResponse>& answer) -> Result<T> {
+        if (!answer.ok()) return answer.error();
+        auto& response = answer.value();
+        if (response.status != 200) {
+          Error e =
+              Error::make(Error::Kind::httpStatus, "image answered HTTP " + std::to_string(response.status));
+          e.status = response.status;
+          return e;
+        }
+        return decode(response.body);
+      },
+      std::move(then));
+}
+
+// Image URLs come from the server: only the web, never a local file.
+orvane_status readImageUrl(const char* url, std::string& link) {
+  if (const auto s = readText(url, ORVANE_NTS, link, "url"); s != ORVANE_OK) return s;
+  if (!link.starts_with("http://") && !link.starts_with("https://"))
+    return fail(ORVANE_E_INVALID_URL, "an image URL must be http or https: " + link);
+  return ORVANE_OK;
+}
+
 orvane_status enterWithCallback(orvane_sdk* sdk, const void* callback) {
   if (const auto s = enter(sdk); s != ORVANE_OK) return s;
   if (!callback) return fail(ORVANE_E_INVALID_ARGUMENT, "callback is NULL");
@@ -128,8 +232,9 @@ std::unique_ptr<orvane_campaign_list> plainList(std::vector<Camp> camps) {
 // The text-answer requests: a VelmontNotice-like record with the text at `field`.
 using TextReply = Reply<std::string>;
 
-orvane_status startText(orvane_sdk* sdk, orvane_request_id* out_request, orvane_text_callback callback,
-                        void* userData, std::function<RequestHandle(ApiList&, ApiList::Completion)> send,
+orvane_status startText(orvane_sdk* sdk, orvane_request_id* out_request, const char* operation,
+                        orvane_text_callback callback, void* userData,
+                        std::function<RequestHandle(ApiList&, ApiList::Completion)> send,
                         std::function<TextReply(std::string_view)> decode) {
   Sdk* self = sdk->impl.get();
   auto platform = self->platform();
@@ -140,9 +245,10 @@ orvane_status startText(orvane_sdk* sdk, orvane_request_id* out_request, orvane_
         return send(api, std::move(done));
       },
       std::move(decode),
-      [self, callback, userData](TextReply outcome) {
+      [self, operation, callback, userData](TextReply outcome) {
         if (auto* failure = std::get_if<Failure>(&outcome)) {
-          deliverFailure(*self, *failure, [&](const orvane_error* e) { callback(e, nullptr, 0, userData); });
+          deliverFailure(*self, *failure, operation,
+                         [&](const orvane_error* e) { callback(e, nullptr, 0, userData); });
           return;
         }
         const auto& text = std::get<std::string>(outcome);
@@ -190,14 +296,17 @@ orvane_status orvane_load_list(orvane_sdk* sdk, int tab, orvane_sort_mode sort, 
       },
       [self, callback, user_data](Reply<Shared> outcome) {
         if (auto* failure = std::get_if<Failure>(&outcome)) {
-          deliverFailure(*self, *failure, [&](const orvane_error* e) { callback(e, nullptr, user_data); });
+          deliverFailure(*self, *failure, "list",
+                         [&](const orvane_error* e) { callback(e, nullptr, user_data); });
+          self->events().raise(ListFailed{0, failure->message});
           return;
         }
         // The host owns it from here: a copy of the shared one, moved.
         auto owned = std::make_unique<orvane_campaign_list>(std::move(*std::get<Shared>(outcome)));
-        const std::size_t count = owned->shown.size();
+        const ListLoaded loaded{0, campaignCount(owned->lists), owned->lists.rewardTotal,
+                                owned->lists.rewardMark, false};
         callback(nullptr, owned.release(), user_data);
-        self->emitEvent(ORVANE_EVENT_LIST_LOADED, -1, {}, count);
+        self->events().raise(loaded);
       });
 }
 
@@ -286,72 +395,20 @@ orvane_sort_mode orvane_sort_next(orvane_sort_mode sort) {
 orvane_status orvane_campaign_int(const orvane_campaign* campaign, orvane_campaign_field field,
                                   int64_t* out_value) {
   if (!campaign || !out_value) return fail(ORVANE_E_INVALID_ARGUMENT, "campaign or out_value is NULL");
-  const Camp& c = campaign->camp;
-  const std::int64_t* v = nullptr;
-  switch (field) {
-    case ORVANE_CAMP_CAMPID:
-      v = &c.campid;
-      break;
-    case ORVANE_CAMP_BM:
-      v = &c.bm;
-      break;
-    case ORVANE_CAMP_BMCHECK:
-      v = &c.bmcheck;
-      break;
-    case ORVANE_CAMP_DETAILPAGE:
-      v = &c.detailpage;
-      break;
-    case ORVANE_CAMP_CTVWIDTH:
-      v = &c.ctvwidth;
-      break;
-    case ORVANE_CAMP_CTVHEIGHT:
-      v = &c.ctvheight;
-      break;
-    case ORVANE_CAMP_REWARDCONDITION:
-      v = &c.rewardcondition;
-      break;
-    case ORVANE_CAMP_CATEGORY:
-      v = &c.category;
-      break;
-    case ORVANE_CAMP_CPSPRICE:
-      v = &c.cpsprice;
-      break;
-    case ORVANE_CAMP_CPSDCPRICE:
-      v = &c.cpsdcprice;
-      break;
-    case ORVANE_CAMP_TARGETAGEMIN:
-      v = &c.targetagemin;
-      break;
-    case ORVANE_CAMP_TARGETAGEMAX:
-      v = &c.targetagemax;
-      break;
-    case ORVANE_CAMP_GENDER:
-      v = &c.gender;
-      break;
-    case ORVANE_CAMP_CONVFLAG:
-      v = &c.convflag;
-      break;
-    case ORVANE_CAMP_ORDERSEQ:
-      v = &c.orderseq;
-      break;
-    case ORVANE_CAMP_REWARDTYPE:
-      v = &c.rewardtype;
-      break;
-    default:
-      break;
-  }
-  if (!v) return fail(ORVANE_E_INVALID_ARGUMENT, "field " + std::to_string(field) + " is no integer field");
-  *out_value = *v;
+  const auto* slot = slotOf(field);
+  if (!slot || !slot->integer)
+    return fail(ORVANE_E_INVALID_ARGUMENT, "field " + std::to_string(field) + " is no integer field");
+  *out_value = campaign->camp.*(slot->integer);
   return succeed();
 }
 
 orvane_status orvane_campaign_double(const orvane_campaign* campaign, orvane_campaign_field field,
                                      double* out_value) {
   if (!campaign || !out_value) return fail(ORVANE_E_INVALID_ARGUMENT, "campaign or out_value is NULL");
-  if (field != ORVANE_CAMP_REWARDPRICE) {
+  const auto* slot = slotOf(field);
+  if (!slot || !slot->number)
     return fail(ORVANE_E_INVALID_ARGUMENT, "field " + std::to_string(field) + " is no number field");
-  }
-  *out_value = campaign->camp.rewardprice;
+  *out_value = campaign->camp.*(slot->number);
   return succeed();
 }
 
@@ -359,71 +416,23 @@ orvane_status orvane_campaign_string(const orvane_campaign* campaign, orvane_cam
                                      const char** out_value) {
   if (!campaign || !out_value) return fail(ORVANE_E_INVALID_ARGUMENT, "campaign or out_value is NULL");
   *out_value = nullptr;
+  const auto* slot = slotOf(field);
+  if (!slot || (!slot->string && !slot->optionalString))
+    return fail(ORVANE_E_INVALID_ARGUMENT, "field " + std::to_string(field) + " is no string field");
   const Camp& c = campaign->camp;
-  const std::string* v = nullptr;
-  const std::optional<std::string>* optional = nullptr;
-  switch (field) {
-    case ORVANE_CAMP_NAME:
-      v = &c.name;
-      break;
-    case ORVANE_CAMP_ENGNAME:
-      v = &c.engname;
-      break;
-    case ORVANE_CAMP_PACKAGE:
-      v = &c.package;
-      break;
-    case ORVANE_CAMP_CTVURL:
-      v = &c.ctvurl;
-      break;
-    case ORVANE_CAMP_NATIVEURL:
-      optional = &c.nativeurl;
-      break;
-    case ORVANE_CAMP_ICONURL:
-      optional = &c.iconurl;
-      break;
-    case ORVANE_CAMP_VIEWURL:
-      optional = &c.viewurl;
-      break;
-    case ORVANE_CAMP_JOINDESC:
-      v = &c.joindesc;
-      break;
-    case ORVANE_CAMP_REWARDDESC:
-      v = &c.rewarddesc;
-      break;
-    case ORVANE_CAMP_NOTICE:
-      v = &c.notice;
-      break;
-    case ORVANE_CAMP_CTA:
-      v = &c.cta;
-      break;
-    case ORVANE_CAMP_PRICEMARK:
-      v = &c.pricemark;
-      break;
-    case ORVANE_CAMP_CARRIER:
-      v = &c.carrier;
-      break;
-    case ORVANE_CAMP_OVNKEY:
-      optional = &c.ovnkey;
-      break;
-    case ORVANE_CAMP_REWARDDATE:
-      v = &c.rewarddate;
-      break;
-    default:
-      break;
+  if (slot->optionalString) {
+    const auto& value = c.*(slot->optionalString);
+    if (!value) return fail(ORVANE_E_NOT_FOUND, "field " + std::to_string(field) + " is absent");
+    *out_value = value->c_str();
+  } else {
+    *out_value = (c.*(slot->string)).c_str();
   }
-  if (optional) {
-    if (!*optional) return fail(ORVANE_E_NOT_FOUND, "field " + std::to_string(field) + " is absent");
-    v = &**optional;
-  }
-  if (!v) return fail(ORVANE_E_INVALID_ARGUMENT, "field " + std::to_string(field) + " is no string field");
-  *out_value = v->c_str();
   return succeed();
 }
 
 static const std::optional<std::vector<std::string>>* stringList(const Camp& c, orvane_campaign_field field) {
-  if (field == ORVANE_CAMP_TARGETPKG) return &c.targetpkg;
-  if (field == ORVANE_CAMP_DETARGETPKG) return &c.detargetpkg;
-  return nullptr;
+  const auto* slot = slotOf(field);
+  return slot && slot->list ? &(c.*(slot->list)) : nullptr;
 }
 
 orvane_status orvane_campaign_list_count(const orvane_campaign* campaign, orvane_campaign_field field,
@@ -508,7 +517,8 @@ orvane_status orvane_load_reward_history(orvane_sdk* sdk, orvane_reward_kind kin
       },
       [self, callback, user_data](Reply<Shared> outcome) {
         if (auto* failure = std::get_if<Failure>(&outcome)) {
-          deliverFailure(*self, *failure, [&](const orvane_error* e) { callback(e, nullptr, user_data); });
+          deliverFailure(*self, *failure, "rewards history",
+                         [&](const orvane_error* e) { callback(e, nullptr, user_data); });
           return;
         }
         callback(nullptr,
@@ -577,7 +587,7 @@ orvane_status orvane_load_notice(orvane_sdk* sdk, orvane_text_callback callback,
   if (const auto s = enterWithCallback(sdk, reinterpret_cast<const void*>(callback)); s != ORVANE_OK)
     return s;
   return startText(
-      sdk, out_request, callback, user_data,
+      sdk, out_request, "notice", callback, user_data,
       [](ApiList& api, ApiList::Completion done) { return api.getVelmontNotice(std::move(done)); },
       [](std::string_view body) -> TextReply {
         auto decoded = decodeVelmontNotice(body);
@@ -594,7 +604,7 @@ orvane_status orvane_load_view(orvane_sdk* sdk, int64_t campid, orvane_text_call
     return s;
   if (campid < 0) return fail(ORVANE_E_INVALID_ARGUMENT, "campid is negative");
   return startText(
-      sdk, out_request, callback, user_data,
+      sdk, out_request, "view", callback, user_data,
       [campid](ApiList& api, ApiList::Completion done) {
         return api.getView(std::to_string(campid), std::move(done));
       },
@@ -612,7 +622,7 @@ orvane_status orvane_load_agreement(orvane_sdk* sdk, orvane_text_callback callba
   if (const auto s = enterWithCallback(sdk, reinterpret_cast<const void*>(callback)); s != ORVANE_OK)
     return s;
   return startText(
-      sdk, out_request, callback, user_data,
+      sdk, out_request, "inquiry agreement", callback, user_data,
       [](ApiList& api, ApiList::Completion done) { return api.getAgreeContents(std::move(done)); },
       [](std::string_view body) -> TextReply {
         auto decoded = decodeAgreeContents(body);
@@ -665,7 +675,8 @@ orvane_status orvane_load_inquiry_campaigns(orvane_sdk* sdk, orvane_list_callbac
       },
       [self, callback, user_data](Reply<Shared> outcome) {
         if (auto* failure = std::get_if<Failure>(&outcome)) {
-          deliverFailure(*self, *failure, [&](const orvane_error* e) { callback(e, nullptr, user_data); });
+          deliverFailure(*self, *failure, "inquiry campaigns",
+                         [&](const orvane_error* e) { callback(e, nullptr, user_data); });
           return;
         }
         callback(nullptr,
@@ -762,7 +773,7 @@ orvane_status orvane_submit_inquiry(orvane_sdk* sdk, const orvane_inquiry* inqui
       [self, id, platform, submission, callback, user_data](Decoded decoded) {
         if (decoded.refused) {
           self->finished(id);
-          deliverFailure(*self, Failure{ORVANE_E_IMAGE, 0, 0, *decoded.refused},
+          deliverFailure(*self, Failure{ORVANE_E_IMAGE, 0, 0, *decoded.refused}, "inquiry submission",
                          [&](const orvane_error* e) { callback(e, user_data); });
           return;
         }
@@ -792,7 +803,8 @@ orvane_status orvane_submit_inquiry(orvane_sdk* sdk, const orvane_inquiry* inqui
                 failure = std::get_if<Failure>(&outcome.value());
               }
               if (failure) {
-                deliverFailure(*self, *failure, [&](const orvane_error* e) { callback(e, user_data); });
+                deliverFailure(*self, *failure, "inquiry submission",
+                               [&](const orvane_error* e) { callback(e, user_data); });
                 return;
               }
               callback(nullptr, user_data);
@@ -812,11 +824,7 @@ orvane_status orvane_load_image(orvane_sdk* sdk, const char* url, orvane_image_c
   if (const auto s = enterWithCallback(sdk, reinterpret_cast<const void*>(callback)); s != ORVANE_OK)
     return s;
   std::string link;
-  if (const auto s = readText(url, ORVANE_NTS, link, "url"); s != ORVANE_OK) return s;
-  // Image URLs come from the server: only the web, never a local file.
-  if (!link.starts_with("http://") && !link.starts_with("https://")) {
-    return fail(ORVANE_E_INVALID_URL, "an image URL must be http or https: " + link);
-  }
+  if (const auto s = readImageUrl(url, link); s != ORVANE_OK) return s;
   Sdk* self = sdk->impl.get();
   auto platform = self->platform();
   ImageCache* cache = &self->images();
@@ -826,7 +834,7 @@ orvane_status orvane_load_image(orvane_sdk* sdk, const char* url, orvane_image_c
     const auto* rgba = dynamic_cast<const headless::RgbaImage*>(image.get());
     if (failure || !rgba) {
       const Failure unusable{ORVANE_E_IMAGE, 0, 0, "the image is not in RGBA form"};
-      deliverFailure(*self, failure ? *failure : unusable,
+      deliverFailure(*self, failure ? *failure : unusable, nullptr,
                      [&](const orvane_error* e) { callback(e, link.c_str(), nullptr, user_data); });
       return;
     }
@@ -845,27 +853,14 @@ orvane_status orvane_load_image(orvane_sdk* sdk, const char* url, orvane_image_c
           deliver(nullptr, cached);
           return;
         }
-        auto download = fetch<Result<HttpResponse>>(
-            *platform,
-            [&](auto done) {
-              HttpRequest request;
-              request.url = link;
-              return platform->http->send(std::move(request), std::move(done));
-            },
-            [codec = platform->imageCodec, cache, link](Result<HttpResponse>& answer) -> Result<ImagePtr> {
-              if (!answer.ok()) return answer.error();
-              const auto& response = answer.value();
-              if (response.status != 200) {
-                Error e = Error::make(Error::Kind::httpStatus,
-                                      "image answered HTTP " + std::to_string(response.status));
-                e.status = response.status;
-                return e;
-              }
-              auto image = codec->decode(response.body);
+        auto download = downloadImage<ImagePtr>(
+            platform, link,
+            [codec = platform->imageCodec, cache, link](std::string& body) -> Result<ImagePtr> {
+              auto image = codec->decode(body);
               if (!image)
                 return Error::make(Error::Kind::encoding,
                                    "no PNG or JPEG image within the decode bound: " + link);
-              cache->cacheImage(response.body, ImageCache::cacheKey(link));
+              cache->cacheImage(body, ImageCache::cacheKey(link));
               return image;
             },
             [deliver](Result<ImagePtr> image) {
@@ -876,6 +871,64 @@ orvane_status orvane_load_image(orvane_sdk* sdk, const char* url, orvane_image_c
               }
               deliver(nullptr, image.value());
             });
+        self->replace(id, std::move(download));
+      });
+  self->keepAs(id, std::move(handle));
+  if (out_request) *out_request = id;
+  return succeed();
+}
+
+orvane_status orvane_load_image_bytes(orvane_sdk* sdk, const char* url, size_t max_bytes,
+                                      orvane_bytes_callback callback, void* user_data,
+                                      orvane_request_id* out_request) {
+  if (out_request) *out_request = 0;
+  if (const auto s = enterWithCallback(sdk, reinterpret_cast<const void*>(callback)); s != ORVANE_OK)
+    return s;
+  std::string link;
+  if (const auto s = readImageUrl(url, link); s != ORVANE_OK) return s;
+  const std::size_t cap = max_bytes == 0 ? kMaxEncodedImageBytes : std::min(max_bytes, kMaxEncodedImageBytes);
+  Sdk* self = sdk->impl.get();
+  auto platform = self->platform();
+  ImageCache* cache = &self->images();
+  const orvane_request_id id = self->reserveRequest();
+  auto deliver = [self, id, callback, user_data, link](Result<std::string> bytes) {
+    self->finished(id);
+    if (!bytes.ok()) {
+      const Failure failure = Failure::of(bytes.error());
+      deliverFailure(*self, failure, nullptr,
+                     [&](const orvane_error* e) { callback(e, link.c_str(), nullptr, 0, user_data); });
+      return;
+    }
+    callback(nullptr, link.c_str(), bytes.value().data(), bytes.value().size(), user_data);
+  };
+  const auto tooLarge = [cap](std::size_t size) {
+    return Error::make(Error::Kind::encoding, "the image has " + std::to_string(size) +
+                                                  " bytes, more than the " + std::to_string(cap) +
+                                                  " asked for");
+  };
+  const std::string key = ImageCache::cacheKey(link);
+  // First the cache's file (on the executor), then the network.
+  auto handle = inBackground(
+      *platform,
+      [file = cache->cacheFileUrl(key), cap]() -> std::optional<std::string> {
+        auto bytes = readRegularFile(file, cap);
+        if (!bytes.ok() || bytes.value().empty()) return std::nullopt;
+        return std::move(bytes).value();
+      },
+      [self, id, platform, cache, key, link, cap, tooLarge, deliver](std::optional<std::string> kept) {
+        if (kept) {
+          deliver(std::move(*kept));
+          return;
+        }
+        auto download = downloadImage<std::string>(
+            platform, link,
+            [cache, key, cap, tooLarge](std::string& body) -> Result<std::string> {
+              if (body.empty()) return Error::make(Error::Kind::emptyResponse, "the image is empty");
+              if (body.size() > cap) return tooLarge(body.size());
+              cache->cacheImage(body, key);
+              return std::move(body);
+            },
+            deliver);
         self->replace(id, std::move(download));
       });
   self->keepAs(id, std::move(handle));

@@ -7,12 +7,14 @@
 #include <utility>
 
 #include "capi/capi_internal.hpp"
+#include "capi/host_services.hpp"
 #include "core/api/decode_utf8.hpp"
 #include "core/sdk/identity.hpp"
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/url.hpp"
 #include "orvane/log.hpp"
 #include "orvane/orvane_sdk.hpp"
+#include "platform/headless/raster_image_codec.hpp"
 
 namespace orvane::capi {
 
@@ -121,11 +123,17 @@ class Sdk::AlertHostAdapter final : public AlertHost {
 class Sdk::Receiver final : public JoinProtocol {
  public:
   explicit Receiver(Sdk& sdk) : sdk_(&sdk) {}
+  // Posted, so they come after the host events the same answer raised.
   void onParticipationCheckPossible(std::int64_t id) override {
-    sdk_->emitEvent(ORVANE_EVENT_PARTICIPATION_CHECK_POSSIBLE, id);
+    Event e{ORVANE_EVENT_PARTICIPATION_CHECK_POSSIBLE};
+    e.campid = id < 0 ? campid : id;
+    sdk_->postEvent(std::move(e));
   }
   void onAccumulationPossible(std::int64_t id, const std::string& ovnkey) override {
-    sdk_->emitEvent(ORVANE_EVENT_ACCUMULATION_POSSIBLE, id, ovnkey);
+    Event e{ORVANE_EVENT_ACCUMULATION_POSSIBLE};
+    e.campid = id;
+    e.ovnkey = ovnkey;
+    sdk_->postEvent(std::move(e));
   }
   std::int64_t campid = -1;  // of the latest join
 
@@ -154,62 +162,68 @@ class Sdk::LogAdapter final : public LogSink {
   void* userData_;
 };
 
-// The transport, watched for the two answers that make host events and that the flow
-// itself keeps to itself: a join and a claim that succeeded. Only moves what it sees
-// to the main thread; the flow gets its answers unchanged.
-class Sdk::ObservedSession final : public HttpSession {
+// The handle's host events, as the host's event callback sees them.
+class Sdk::EventBridge final : public EventListener {
  public:
-  using Seen = std::function<void(bool reward, std::int64_t campid)>;
-  ObservedSession(std::shared_ptr<HttpSession> inner, std::weak_ptr<MainQueue> queue, Seen seen)
-      : inner_(std::move(inner)), queue_(std::move(queue)), seen_(std::move(seen)) {}
-
-  RequestHandle send(HttpRequest request, Completion completion) override {
-    const std::string path = urlPath(request.url);
-    const bool join = path.ends_with("/join");
-    const bool reward = path.ends_with("/reward");
-    if (!join && !reward) return inner_->send(std::move(request), std::move(completion));
-    const std::int64_t campid = campidOf(request.url);
-    return inner_->send(std::move(request),
-                        [queue = queue_, seen = seen_, reward, campid,
-                         completion = std::move(completion)](Result<HttpResponse> answer) {
-                          if (answer.ok() && answer.value().status == 200) {
-                            const auto decoded = decodeJoin(answer.value().body);
-                            if (decoded.ok() && decoded.value().result == 200) {
-                              if (auto q = queue.lock())
-                                q->post([seen, reward, campid] { seen(reward, campid); });
-                            }
-                          }
-                          completion(std::move(answer));
-                        });
+  explicit EventBridge(Sdk& sdk) : sdk_(&sdk) {}
+  void onListLoaded(const ListLoaded& e) override {
+    Event out{ORVANE_EVENT_LIST_LOADED};
+    out.count = e.count;
+    out.amount = e.totalReward;
+    out.mark = e.mark;
+    out.outOfDate = e.outOfDate;
+    sdk_->emitEvent(out);
+  }
+  void onListFailed(const ListFailed& e) override {
+    Event out{ORVANE_EVENT_LIST_FAILED};
+    out.message = e.reason;
+    sdk_->emitEvent(out);
+  }
+  void onParticipationStarted(const ParticipationStarted& e) override {
+    Event out{ORVANE_EVENT_PARTICIPATION_STARTED};
+    out.campid = e.campid;
+    out.name = e.name;
+    sdk_->emitEvent(out);
+  }
+  void onRewardClaimed(const RewardClaimed& e) override {
+    Event out{ORVANE_EVENT_REWARD_CLAIMED};
+    out.campid = e.campid;
+    out.name = e.name;
+    out.amount = e.amount;
+    out.mark = e.mark;
+    sdk_->emitEvent(out);
+  }
+  void onError(const ErrorEvent& e) override {
+    Event out{ORVANE_EVENT_ERROR};
+    out.operation = e.operation;
+    out.code = e.code;
+    out.status = statusOfCode(e.code);
+    out.message = e.text;
+    sdk_->emitEvent(out);
   }
 
  private:
-  static std::string urlPath(const std::string& url) {
-    const std::size_t scheme = url.find("://");
-    const std::size_t start = url.find('/', scheme == std::string::npos ? 0 : scheme + 3);
-    if (start == std::string::npos) return {};
-    return url.substr(start, url.find_first_of("?#", start) - start);
-  }
-  static std::int64_t campidOf(const std::string& url) {
-    const std::size_t query = url.find('?');
-    if (query == std::string::npos) return -1;
-    for (std::size_t at = query; at != std::string::npos; at = url.find('&', at + 1)) {
-      if (url.compare(at + 1, 7, "campid=") != 0) continue;
-      std::int64_t value = 0;
-      bool any = false;
-      for (std::size_t i = at + 8;
-           i < url.size() && url[i] >= '0' && url[i] <= '9' && value < (INT64_MAX - 9) / 10; ++i) {
-        value = value * 10 + (url[i] - '0');
-        any = true;
-      }
-      return any ? value : -1;
+  static orvane_status statusOfCode(int code) {
+    if (code > 0) return ORVANE_E_SERVER_RESULT;
+    switch (code) {
+      case error_code::notInitialized:
+        return ORVANE_E_NOT_INITIALIZED;
+      case error_code::invalidBaseUrl:
+        return ORVANE_E_INVALID_URL;
+      case error_code::network:
+        return ORVANE_E_NETWORK;
+      case error_code::timeout:
+        return ORVANE_E_TIMEOUT;
+      case error_code::emptyResponse:
+        return ORVANE_E_EMPTY_RESPONSE;
+      case error_code::decoding:
+        return ORVANE_E_DECODING;
+      default:
+        return ORVANE_E_INTERNAL;
     }
-    return -1;
   }
 
-  std::shared_ptr<HttpSession> inner_;
-  std::weak_ptr<MainQueue> queue_;
-  Seen seen_;
+  Sdk* sdk_;
 };
 
 // --- Sdk
@@ -237,13 +251,23 @@ Sdk::Sdk(orvane_sdk* handle, const orvane_config& config) : handle_(handle), con
   if (config.ask_tracking) {
     options.askTracking = [this](std::function<void(bool)> answer) { askTracking(std::move(answer)); };
   }
+  if (config.http) options.http = std::make_shared<HostHttpSession>(*config.http);
+  if (config.run_job) {
+    hostExecutor_ = std::make_shared<HostExecutor>(config.run_job, config.user_data);
+    options.executor = hostExecutor_;
+  }
+  if (config.decode_image) {
+    options.imageCodec =
+        std::make_shared<HostImageCodec>(config.decode_image, config.release_image, config.user_data,
+                                         std::make_shared<headless::RasterImageCodec>());
+  }
+  if (config.settings) options.settingsBacking = hostSettings(*config.settings);
+  // The tables were the caller's: what they hold is copied above.
+  config_.http = nullptr;
+  config_.settings = nullptr;
   headless_ = headless::HeadlessPlatform::make(std::move(options));
   auto p = headless_.platform;
   if (config.log) p->logSink = std::make_shared<LogAdapter>(headless_.queue, config.log, config.user_data);
-  p->http =
-      std::make_shared<ObservedSession>(p->http, headless_.queue, [this](bool reward, std::int64_t campid) {
-        emitEvent(reward ? ORVANE_EVENT_REWARD_CLAIMED : ORVANE_EVENT_PARTICIPATION_STARTED, campid);
-      });
   platform_ = p;
   // The process-wide services (the log among them) use the first handle's platform
   // while no other was installed.
@@ -253,9 +277,13 @@ Sdk::Sdk(orvane_sdk* handle, const orvane_config& config) : handle_(handle), con
   }
   alertHost_ = std::make_shared<AlertHostAdapter>(*this);
   receiver_ = std::make_shared<Receiver>(*this);
-  join_ = std::make_unique<ApiJoin>(platform_, notifications_);
+  events_ = std::make_unique<HostEvents>(platform_);
+  bridge_ = std::make_shared<EventBridge>(*this);
+  events_->addListener(bridge_);
+  join_ = std::make_unique<ApiJoin>(platform_, notifications_, *events_);
   join_->viewController = alertHost_;
-  listChange_ = notifications_.observe(kActionListChange, [this] { emitEvent(ORVANE_EVENT_LIST_CHANGED); });
+  listChange_ =
+      notifications_.observe(kActionListChange, [this] { postEvent(Event{ORVANE_EVENT_LIST_CHANGED}); });
   images_ = std::make_unique<ImageCache>(platform_);
 }
 
@@ -263,6 +291,7 @@ Sdk::~Sdk() {
   close();
   join_.reset();
   images_.reset();
+  if (hostExecutor_) hostExecutor_->shutdown();
   headless_.shutdown();
   if (installed_ && Platform::current() == platform_) Platform::install(nullptr);
   platform_.reset();
@@ -316,17 +345,25 @@ bool Sdk::cancel(orvane_request_id id) {
   return true;
 }
 
-void Sdk::emitEvent(orvane_event_type type, std::int64_t campid, const std::string& ovnkey, std::size_t count,
-                    orvane_status status, const std::string& message) {
+void Sdk::postEvent(Event event) {
+  headless_.queue->post([this, event = std::move(event)] { emitEvent(event); });
+}
+
+void Sdk::emitEvent(const Event& event) {
   if (closed() || !config_.event) return;
-  if (type == ORVANE_EVENT_PARTICIPATION_CHECK_POSSIBLE && campid < 0) campid = receiver_->campid;
   orvane_event e{};
-  e.type = type;
-  e.campid = campid;
-  e.ovnkey = ovnkey.c_str();
-  e.count = count;
-  e.status = status;
-  e.message = message.c_str();
+  e.type = event.type;
+  e.campid = event.campid;
+  e.ovnkey = event.ovnkey.c_str();
+  e.count = event.count;
+  e.status = event.status;
+  e.message = event.message.c_str();
+  e.operation = event.operation.c_str();
+  e.code = event.code;
+  e.name = event.name.c_str();
+  e.amount = event.amount;
+  e.mark = event.mark.c_str();
+  e.out_of_date = event.outOfDate ? 1 : 0;
   config_.event(&e, config_.user_data);
 }
 
@@ -336,7 +373,12 @@ void Sdk::presentAlert(Alert alert) {
   if (!config_.alert) {
     Log::log("C API alert without a host alert callback, left unanswered : " + alert.message,
              Log::Level::error());
-    emitEvent(ORVANE_EVENT_ERROR, -1, {}, 0, ORVANE_E_REFUSED, alert.message);
+    Event e{ORVANE_EVENT_ERROR};
+    e.status = ORVANE_E_REFUSED;
+    e.operation = "alert";
+    e.code = error_code::other;
+    e.message = alert.message;
+    postEvent(std::move(e));
     return;
   }
   // The texts handed out are a copy's: a press from inside the callback erases the kept one.
@@ -496,6 +538,25 @@ orvane_status orvane_create(const orvane_config* config, orvane_sdk** out_sdk) {
     std::memcpy(&copy, config, config->struct_size);  // an older, smaller config keeps zeros for the rest
   }
   copy.struct_size = sizeof(orvane_config);
+  // The host's tables, copied as far as the host's version of them goes.
+  orvane_http_session http{};
+  orvane_settings_store settings{};
+  if (copy.http) {
+    if (copy.http->struct_size < sizeof(std::uint32_t) || copy.http->struct_size > sizeof http)
+      return fail(ORVANE_E_INVALID_ARGUMENT,
+                  "orvane_http_session.struct_size is not sizeof(orvane_http_session)");
+    std::memcpy(&http, copy.http, copy.http->struct_size);
+    if (!http.start) return fail(ORVANE_E_INVALID_ARGUMENT, "orvane_http_session.start is NULL");
+    copy.http = &http;
+  }
+  if (copy.settings) {
+    if (copy.settings->struct_size < sizeof(std::uint32_t) || copy.settings->struct_size > sizeof settings)
+      return fail(ORVANE_E_INVALID_ARGUMENT,
+                  "orvane_settings_store.struct_size is not sizeof(orvane_settings_store)");
+    if (copy.settings_path) return fail(ORVANE_E_INVALID_ARGUMENT, "settings and settings_path are both set");
+    std::memcpy(&settings, copy.settings, copy.settings->struct_size);
+    copy.settings = &settings;
+  }
   std::string check;
   for (const char* text : {copy.settings_path, copy.system_version, copy.machine}) {
     if (text && readText(text, ORVANE_NTS, check, "a config string") != ORVANE_OK)

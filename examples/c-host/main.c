@@ -74,10 +74,11 @@ static void on_event(const orvane_event* event, void* user_data) {
   host* h = (host*)user_data;
   switch (event->type) {
     case ORVANE_EVENT_LIST_LOADED:
-      printf("  [event] list loaded: %zu campaigns\n", event->count);
+      printf("  [event] list loaded: %zu campaigns, %.0f %s to collect\n", event->count, event->amount,
+             event->mark);
       break;
     case ORVANE_EVENT_PARTICIPATION_STARTED:
-      printf("  [event] participation started: campaign %lld\n", (long long)event->campid);
+      printf("  [event] participation started: campaign %lld (%s)\n", (long long)event->campid, event->name);
       break;
     case ORVANE_EVENT_PARTICIPATION_CHECK_POSSIBLE:
       printf("  [event] participation check possible: campaign %lld\n", (long long)event->campid);
@@ -90,7 +91,8 @@ static void on_event(const orvane_event* event, void* user_data) {
       h->accumulate_possible = 1;
       break;
     case ORVANE_EVENT_REWARD_CLAIMED:
-      printf("  [event] reward claimed: campaign %lld\n", (long long)event->campid);
+      printf("  [event] reward claimed: campaign %lld, %.0f %s\n", (long long)event->campid, event->amount,
+             event->mark);
       h->claimed = 1;
       break;
     case ORVANE_EVENT_LIST_CHANGED:
@@ -98,7 +100,11 @@ static void on_event(const orvane_event* event, void* user_data) {
       h->refreshed = 1;
       break;
     case ORVANE_EVENT_ERROR:
-      printf("  [event] error: %s (%s)\n", event->message, orvane_status_text(event->status));
+      printf("  [event] %s failed: %s (%s, code %d)\n", event->operation, event->message,
+             orvane_status_text(event->status), (int)event->code);
+      break;
+    case ORVANE_EVENT_LIST_FAILED:
+      printf("  [event] the list failed: %s\n", event->message);
       break;
   }
 }

@@ -26,7 +26,12 @@
  *
  * Cancelling. Every asynchronous call may hand back a request id; orvane_cancel drops
  * the request and its callback never runs. orvane_destroy cancels everything: no
- * callback runs once it has returned. */
+ * callback runs once it has returned.
+ *
+ * Services. The settings file, the HTTP session, the worker pool, the image decoder, URL
+ * opening and the tracking question each have a default that a host may replace through
+ * orvane_config (since 1.1 for HTTP, workers, decoding and settings). The callbacks of
+ * those replacements say on which thread they run; only they may run outside a pump. */
 #ifndef ORVANE_ORVANE_H
 #define ORVANE_ORVANE_H
 
@@ -46,7 +51,7 @@ extern "C" {
 /* The version of this header. orvane_api_version() gives the library's: a host built
  * against version N runs with a library of version N or later with the same major. */
 #define ORVANE_C_API_VERSION_MAJOR 1
-#define ORVANE_C_API_VERSION_MINOR 0
+#define ORVANE_C_API_VERSION_MINOR 1
 #define ORVANE_C_API_VERSION ((ORVANE_C_API_VERSION_MAJOR << 16) | ORVANE_C_API_VERSION_MINOR)
 
 /* Length of a NUL-terminated string, where a length may be given. */
@@ -101,6 +106,11 @@ ORVANE_C_EXPORT const char* orvane_last_error(void);
  * SDK call, except wake. */
 typedef struct orvane_alert orvane_alert;
 typedef struct orvane_event orvane_event;
+typedef struct orvane_http_session orvane_http_session;
+typedef struct orvane_settings_store orvane_settings_store;
+typedef struct orvane_image orvane_image;
+/* A piece of work the SDK hands to the host's workers (orvane_config.run_job). */
+typedef void (*orvane_job)(void* job_data);
 
 typedef struct orvane_config {
   uint32_t struct_size; /* sizeof(orvane_config) */
@@ -128,7 +138,81 @@ typedef struct orvane_config {
   /* Device facts sent with requests; NULL: os-release's VERSION_ID, uname's machine. */
   const char* system_version;
   const char* machine;
+
+  /* Since 1.1: the host's own services. Each table is copied by orvane_create. */
+  /* HTTP through the host (see orvane_http_session); NULL: the SDK's curl session. */
+  const orvane_http_session* http;
+  /* Any thread: run job(job_data) exactly once, later (not inside this call), on a
+   * worker of the host's; it decodes answers, sorts lists, reads and scales images.
+   * A job run after orvane_destroy does nothing but free itself. orvane_destroy waits
+   * for jobs that are running. NULL: a small pool of the SDK's. */
+  void (*run_job)(orvane_job job, void* job_data, void* user_data);
+  /* Any thread, several at once: decode `size` encoded bytes into `out` (width, height,
+   * stride and 8-bit RGBA rows, not premultiplied); 1 when it did, else 0. The SDK
+   * copies the pixels, then calls release_image (if set) with the same `out`. NULL:
+   * PNG and JPEG by the SDK. Images over the SDK's pixel bound are refused. */
+  int (*decode_image)(const void* bytes, size_t size, orvane_image* out, void* user_data);
+  void (*release_image)(orvane_image* image, void* user_data);
+  /* Settings kept by the host (see orvane_settings_store) in place of the file;
+   * settings_path must then be NULL. */
+  const orvane_settings_store* settings;
 } orvane_config;
+
+/* The host's HTTP. The SDK asks for a request with `start`; the host performs it as it
+ * likes and answers it once, from any thread, with orvane_http_complete (whatever the
+ * status) or orvane_http_fail. Redirects are for the host to follow, to http and https
+ * only and never from https to http. */
+typedef struct orvane_http_header {
+  const char* name;
+  const char* value;
+} orvane_http_header;
+typedef struct orvane_http_request {
+  uint32_t struct_size;
+  uint64_t id; /* process-wide, never 0: the id to answer with */
+  const char* method;
+  const char* url;
+  const orvane_http_header* headers;
+  size_t header_count;
+  const void* body; /* sent when body_size > 0 or the method is POST */
+  size_t body_size;
+  int64_t idle_timeout_ms;  /* fail once nothing moved for this long */
+  int64_t total_timeout_ms; /* fail once the whole exchange took this long */
+} orvane_http_request;
+struct orvane_http_session {
+  uint32_t struct_size; /* sizeof(orvane_http_session) */
+  void* user_data;      /* handed to start and cancel */
+  /* Any thread, possibly inside an SDK call: start `request` (valid during the call
+   * only: copy what you keep). Must not call into the SDK but orvane_http_complete
+   * and orvane_http_fail. Required. */
+  void (*start)(const orvane_http_request* request, void* user_data);
+  /* Any thread: the SDK no longer wants request `id`; an answer after it is refused
+   * with ORVANE_E_NOT_FOUND. Called only for requests not yet answered. May be NULL. */
+  void (*cancel)(uint64_t id, void* user_data);
+};
+/* Answers request `id` with an HTTP status (100..599), headers and body. Any thread.
+ * ORVANE_E_NOT_FOUND when the request is not waiting (answered, cancelled, its handle
+ * destroyed). A status out of range or a NULL header fails the request as a network
+ * error and returns ORVANE_E_INVALID_ARGUMENT. */
+ORVANE_C_EXPORT orvane_status orvane_http_complete(uint64_t id, int32_t http_status,
+                                                   const orvane_http_header* headers, size_t header_count,
+                                                   const void* body, size_t body_size);
+/* Fails request `id`: ORVANE_E_NETWORK, ORVANE_E_TIMEOUT or ORVANE_E_CANCELLED (any
+ * other status fails it as a network error and returns ORVANE_E_INVALID_ARGUMENT).
+ * `message` may be NULL. Any thread; ORVANE_E_NOT_FOUND as for orvane_http_complete. */
+ORVANE_C_EXPORT orvane_status orvane_http_fail(uint64_t id, orvane_status status, const char* message);
+
+/* Settings kept by the host as one opaque text of the SDK's (at most 1 MiB). */
+struct orvane_settings_store {
+  uint32_t struct_size; /* sizeof(orvane_settings_store) */
+  void* user_data;      /* handed to load and save */
+  /* Once, inside orvane_create: hand over the text saved last by calling
+   * put(sink, data, size) (nothing when there is none). May be NULL. */
+  void (*load)(void (*put)(void* sink, const void* data, size_t size), void* sink, void* user_data);
+  /* A thread of the SDK's: keep `data`, the whole settings; 1 when kept. Called after
+   * changes (several at once come as one) and, for the last ones, inside
+   * orvane_destroy. NULL: the settings live in memory only. */
+  int (*save)(const void* data, size_t size, void* user_data);
+};
 
 ORVANE_C_EXPORT orvane_status orvane_create(const orvane_config* config, orvane_sdk** out_sdk);
 /* Cancels everything in flight and writes pending settings; no callback runs after it. */
@@ -307,22 +391,36 @@ struct orvane_alert {
 };
 ORVANE_C_EXPORT orvane_status orvane_alert_press(orvane_sdk* sdk, uint64_t alert_id, size_t button_index);
 
+/* Host events: the ones the SDK's own wall reports to its listeners (list loaded or
+ * failed, participation started, reward claimed, errors), in the same order and with
+ * the same contents, plus the flow's offers to the element that started a join. Each
+ * runs inside orvane_pump, after the callback of the request that caused it. */
 typedef enum orvane_event_type {
-  ORVANE_EVENT_LIST_LOADED = 1,                  /* count: campaigns shown */
-  ORVANE_EVENT_PARTICIPATION_STARTED = 2,        /* campid: the join succeeded */
+  ORVANE_EVENT_LIST_LOADED = 1,                  /* count (both kinds), amount, mark, out_of_date */
+  ORVANE_EVENT_PARTICIPATION_STARTED = 2,        /* campid, name: the join succeeded */
   ORVANE_EVENT_PARTICIPATION_CHECK_POSSIBLE = 3, /* campid: offer the participation check */
   ORVANE_EVENT_ACCUMULATION_POSSIBLE = 4,        /* campid, ovnkey: offer to claim (orvane_claim_reward) */
-  ORVANE_EVENT_REWARD_CLAIMED = 5,               /* campid: the reward was credited */
+  ORVANE_EVENT_REWARD_CLAIMED = 5,               /* campid, name, amount, mark: the reward was credited */
   ORVANE_EVENT_LIST_CHANGED = 6,                 /* the user confirmed a refresh: load the list again */
-  ORVANE_EVENT_ERROR = 7                         /* status, message: a request or a step failed */
+  ORVANE_EVENT_ERROR = 7,      /* operation, code, status, message: a request or a step failed */
+  ORVANE_EVENT_LIST_FAILED = 8 /* message: the list could not be had (after its ERROR) */
 } orvane_event_type;
 struct orvane_event {
   orvane_event_type type;
   int64_t campid;     /* -1 when none */
   const char* ovnkey; /* "" when none */
   size_t count;
+  /* ERROR: the family of `code` (ORVANE_E_NETWORK, ORVANE_E_TIMEOUT, ...); a positive
+   * code, the server's HTTP status or result code, gives ORVANE_E_SERVER_RESULT. */
   orvane_status status;
-  const char* message; /* "" when none */
+  const char* message; /* "" when none; for a developer's log, not for users */
+  /* Since 1.1. */
+  const char* operation; /* ERROR: "list", "join", "reward", "rewards history", ...; else "" */
+  int32_t code;          /* ERROR: the code the SDK's C++ listeners get; else 0 */
+  const char* name;      /* the campaign's name; "" when none */
+  double amount;         /* REWARD_CLAIMED: the reward; LIST_LOADED: the total to collect */
+  const char* mark;      /* the unit of `amount`; "" when none */
+  int out_of_date;       /* LIST_LOADED: 1 for a list kept from an earlier load */
 };
 
 /* A tap on a campaign's join button; the flow goes on in alerts and events. */
@@ -437,12 +535,12 @@ ORVANE_C_EXPORT orvane_status orvane_submit_inquiry(orvane_sdk* sdk, const orvan
 
 /* A decoded image: 8-bit RGBA rows, top to bottom, `stride` bytes apart, not
  * premultiplied; valid during the callback only. */
-typedef struct orvane_image {
+struct orvane_image {
   int32_t width;
   int32_t height;
   size_t stride;
   const uint8_t* rgba;
-} orvane_image;
+};
 typedef void (*orvane_image_callback)(const orvane_error* error, const char* url, const orvane_image* image,
                                       void* user_data);
 /* An image through the SDK's cache (memory, then files under $XDG_CACHE_HOME/orvane-images),
@@ -450,6 +548,17 @@ typedef void (*orvane_image_callback)(const orvane_error* error, const char* url
 ORVANE_C_EXPORT orvane_status orvane_load_image(orvane_sdk* sdk, const char* url,
                                                 orvane_image_callback callback, void* user_data,
                                                 orvane_request_id* out_request);
+
+/* Since 1.1: the encoded bytes of an image (PNG, JPEG or whatever the server sent), for
+ * a host that decodes them itself, through the same cache: its file when one is kept,
+ * else downloaded (HTTP 200 only) and kept. http and https URLs only. At most
+ * `max_bytes` (0: the SDK's bound of 64 MiB, which a larger value cannot pass); a
+ * larger image fails with ORVANE_E_IMAGE. The bytes are valid during the callback only. */
+typedef void (*orvane_bytes_callback)(const orvane_error* error, const char* url, const void* bytes,
+                                      size_t size, void* user_data);
+ORVANE_C_EXPORT orvane_status orvane_load_image_bytes(orvane_sdk* sdk, const char* url, size_t max_bytes,
+                                                      orvane_bytes_callback callback, void* user_data,
+                                                      orvane_request_id* out_request);
 
 #ifdef __cplusplus
 }

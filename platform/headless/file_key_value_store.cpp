@@ -94,16 +94,36 @@ std::optional<std::string> readCapped(const std::filesystem::path& path, std::si
 
 FileKeyValueStore::FileKeyValueStore(std::filesystem::path path) : path_(std::move(path)) {
   if (path_.empty()) return;
+  backing_.name = path_.string();
+  backing_.save = [path = path_](const std::string& text) -> std::optional<std::string> {
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    if (!ec) std::filesystem::permissions(path.parent_path(), std::filesystem::perms::owner_all, ec);
+    return writeFileAtomically(path, text);
+  };
   bool missing = false;
-  if (auto text = readCapped(path_, kMaxFileBytes, missing)) {
+  auto text = readCapped(path_, kMaxFileBytes, missing);
+  start(std::move(text), missing);
+}
+
+FileKeyValueStore::FileKeyValueStore(Backing backing) : backing_(std::move(backing)) {
+  std::optional<std::string> text;
+  if (backing_.load) text = backing_.load();
+  const bool missing = !text;
+  if (text && text->size() > kMaxFileBytes) text.reset();
+  start(std::move(text), missing);
+}
+
+void FileKeyValueStore::start(std::optional<std::string> text, bool missing) {
+  if (text) {
     std::size_t skipped = 0;
     values_ = parse(*text, &skipped);
     if (skipped > 0)
-      logError("FileKeyValueStore skipped " + std::to_string(skipped) + " lines of " + path_.string());
+      logError("FileKeyValueStore skipped " + std::to_string(skipped) + " lines of " + backing_.name);
   } else if (!missing) {
-    logError("FileKeyValueStore cannot read (not a regular file of at most 1 MiB) : " + path_.string());
+    logError("FileKeyValueStore cannot read (not a regular file of at most 1 MiB) : " + backing_.name);
   }
-  writer_ = std::thread([this] { writerLoop(); });
+  if (backing_.save) writer_ = std::thread([this] { writerLoop(); });
 }
 
 FileKeyValueStore::~FileKeyValueStore() {
@@ -157,7 +177,7 @@ void FileKeyValueStore::registerDefaults(const std::map<std::string, StoreValue>
 
 void FileKeyValueStore::changed() {
   ++version_;
-  if (path_.empty()) writtenVersion_ = version_;
+  if (!backing_.save) writtenVersion_ = version_;
 }
 
 bool FileKeyValueStore::flush() {
@@ -175,11 +195,8 @@ void FileKeyValueStore::writerLoop() {
     const std::size_t version = version_;
     const std::string text = serialize(values_);
     lock.unlock();
-    std::error_code ec;
-    std::filesystem::create_directories(path_.parent_path(), ec);
-    if (!ec) std::filesystem::permissions(path_.parent_path(), std::filesystem::perms::owner_all, ec);
-    const auto failure = writeFileAtomically(path_, text);
-    if (failure) logError("FileKeyValueStore cannot write " + path_.string() + " : " + *failure);
+    const auto failure = backing_.save(text);
+    if (failure) logError("FileKeyValueStore cannot write " + backing_.name + " : " + *failure);
     lock.lock();
     lastWriteOk_ = !failure;
     writtenVersion_ = version;

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -24,7 +25,17 @@ class FileKeyValueStore final : public KeyValueStore {
  public:
   static constexpr std::size_t kMaxFileBytes = std::size_t{1} << 20;
 
+  // Where the text lives when it is not a file of ours: `load` runs once, in the
+  // constructor; `save` on the writer thread with the whole text, absent when it was
+  // kept, else why not. A backing without `save` keeps everything in memory.
+  struct Backing {
+    std::function<std::optional<std::string>()> load;
+    std::function<std::optional<std::string>(const std::string& text)> save;
+    std::string name;  // for the log
+  };
+
   explicit FileKeyValueStore(std::filesystem::path path);
+  explicit FileKeyValueStore(Backing backing);
   ~FileKeyValueStore() override;  // writes what is pending
   FileKeyValueStore(const FileKeyValueStore&) = delete;
   FileKeyValueStore& operator=(const FileKeyValueStore&) = delete;
@@ -52,7 +63,10 @@ class FileKeyValueStore final : public KeyValueStore {
   void changed();  // with mutex_ held
   void writerLoop();
 
+  void start(std::optional<std::string> text, bool missing);
+
   std::filesystem::path path_;
+  Backing backing_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable written_;

@@ -19,13 +19,19 @@ HeadlessPlatform HeadlessPlatform::make(HeadlessOptions options) {
   if (!options.settingsInMemory) {
     path = options.settingsPath.empty() ? FileKeyValueStore::defaultPath() : options.settingsPath;
   }
-  made.store = std::make_shared<FileKeyValueStore>(path);
+  made.store = options.settingsBacking
+                   ? std::make_shared<FileKeyValueStore>(std::move(*options.settingsBacking))
+                   : std::make_shared<FileKeyValueStore>(path);
   p->store = made.store;
   made.queue = std::make_shared<PumpMainQueue>(std::move(options.wake));
   p->mainQueue = made.queue;
-  made.pool = std::make_shared<ThreadPool>(std::max<std::size_t>(options.workerThreads, 1));
-  p->executor = made.pool;
-  p->http = makeCurlHttpSession();
+  if (options.executor) {
+    p->executor = std::move(options.executor);
+  } else {
+    made.pool = std::make_shared<ThreadPool>(std::max<std::size_t>(options.workerThreads, 1));
+    p->executor = made.pool;
+  }
+  p->http = options.http ? std::move(options.http) : makeCurlHttpSession();
   const bool asks = static_cast<bool>(options.askTracking);
   made.tracking = std::make_shared<HeadlessTracking>(p->store, std::move(options.askTracking));
   if (asks) p->tracking = made.tracking;  // none: the flow does not ask
@@ -36,7 +42,7 @@ HeadlessPlatform HeadlessPlatform::make(HeadlessOptions options) {
   p->urlOpener = std::make_shared<HeadlessUrlOpener>(p->mainQueue, std::move(opener));
   p->device = std::make_shared<HeadlessDeviceInfo>(p->store, std::move(options.systemVersion),
                                                    std::move(options.machine));
-  p->imageCodec = std::make_shared<RasterImageCodec>();
+  p->imageCodec = options.imageCodec ? std::move(options.imageCodec) : std::make_shared<RasterImageCodec>();
   p->clock = std::make_shared<SystemClock>();
   p->logSink = options.logSink ? std::move(options.logSink) : std::make_shared<StderrLogSink>();
   made.platform = std::move(p);

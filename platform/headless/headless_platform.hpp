@@ -33,6 +33,13 @@ struct HeadlessOptions {
   std::optional<std::string> machine;
   std::shared_ptr<LogSink> logSink;  // null: stderr
   std::size_t workerThreads = 2;
+  // The host's own services in place of the defaults: the settings' backing (in place
+  // of the file), the HTTP session (curl), the executor (a pool of `workerThreads`) and
+  // the image codec (libpng/libjpeg).
+  std::optional<FileKeyValueStore::Backing> settingsBacking;
+  std::shared_ptr<HttpSession> http;
+  std::shared_ptr<Executor> executor;
+  std::shared_ptr<ImageCodec> imageCodec;
 };
 
 // A platform bundle for a host without Qt: the settings file, the pumped main queue,
@@ -43,7 +50,7 @@ struct HeadlessPlatform {
   std::shared_ptr<PumpMainQueue> queue;
   std::shared_ptr<FileKeyValueStore> store;
   std::shared_ptr<HeadlessTracking> tracking;
-  std::shared_ptr<ThreadPool> pool;
+  std::shared_ptr<ThreadPool> pool;  // null with the host's executor
 
   static HeadlessPlatform make(HeadlessOptions options);
   // Ends background work: no transfer completes and no job runs afterwards, and the

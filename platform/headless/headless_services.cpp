@@ -8,27 +8,9 @@
 #include <random>
 
 #include "orvane/log.hpp"
+#include "platform/xdg/os_release.hpp"
 
 namespace orvane::headless {
-
-namespace {
-
-std::string readSmallFile(const char* path) {
-  std::string text;
-  if (std::FILE* f = std::fopen(path, "re")) {
-    std::array<char, 4096> buffer{};
-    // os-release is a few hundred bytes; anything past 64 KiB is no os-release.
-    while (text.size() < 65536) {
-      const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), f);
-      if (n == 0) break;
-      text.append(buffer.data(), n);
-    }
-    std::fclose(f);
-  }
-  return text;
-}
-
-}  // namespace
 
 // --- StoredUuid
 
@@ -132,34 +114,10 @@ HeadlessDeviceInfo::HeadlessDeviceInfo(std::shared_ptr<KeyValueStore> store,
   if (systemVersion) {
     systemVersion_ = *systemVersion;
   } else {
-    for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
-      if (auto v = versionIdFromOsRelease(readSmallFile(path))) {
-        systemVersion_ = *v;
-        break;
-      }
-    }
+    if (auto v = xdg::systemVersionId()) systemVersion_ = *v;
     if (systemVersion_.empty() && named) systemVersion_ = u.release;
   }
   machine_ = machine ? *machine : (named ? std::string(u.machine) : std::string("unknown"));
-}
-
-std::optional<std::string> HeadlessDeviceInfo::versionIdFromOsRelease(std::string_view text) {
-  constexpr std::string_view kField = "VERSION_ID=";
-  while (!text.empty()) {
-    const std::size_t end = std::min(text.find('\n'), text.size());
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(std::min(end + 1, text.size()));
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (!line.starts_with(kField)) continue;
-    std::string_view value = line.substr(kField.size());
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front()) {
-      value = value.substr(1, value.size() - 2);
-    }
-    if (value.empty()) return std::nullopt;
-    return std::string(value);
-  }
-  return std::nullopt;
 }
 
 }  // namespace orvane::headless

@@ -80,9 +80,6 @@ class HeadlessDeviceInfo final : public DeviceInfo {
   bool isSystemVersionAtLeast(int /*major*/) const override { return true; }
   std::optional<std::string> privacySettingsUrl() const override { return std::string(kPrivacySettingsUrl); }
 
-  // VERSION_ID of an os-release text, quotes removed; absent when missing or empty.
-  static std::optional<std::string> versionIdFromOsRelease(std::string_view text);
-
  private:
   std::string systemVersion_;
   std::string machine_;

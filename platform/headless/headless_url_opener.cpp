@@ -14,6 +14,7 @@
 #include "core/participation/link_url.hpp"
 #include "orvane/log.hpp"
 #include "platform/headless/headless_services.hpp"
+#include "platform/xdg/handler_cache.hpp"
 #include "platform/xdg/mime_apps.hpp"
 
 namespace orvane::headless {
@@ -21,7 +22,6 @@ namespace orvane::headless {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
-constexpr std::chrono::seconds kKnownFor{30};
 
 // The scheme of an absolute URL, lower case; empty when the text is none.
 std::string schemeOf(const std::string& url) {
@@ -36,22 +36,6 @@ std::string schemeOf(const std::string& url) {
 }
 
 }  // namespace
-
-struct HeadlessUrlOpener::Table {
-  struct Known {
-    bool found = false;
-    SteadyClock::time_point at;
-  };
-  std::mutex mutex;
-  std::map<std::string, Known, std::less<>> known;
-  std::set<std::string, std::less<>> refreshing;
-
-  void record(const std::string& scheme, const xdg::HandlerLookup& r) {
-    if (r.status == xdg::HandlerLookup::Status::timedOut) return;
-    std::lock_guard lock(mutex);
-    known[scheme] = {r.status == xdg::HandlerLookup::Status::found, SteadyClock::now()};
-  }
-};
 
 bool launchDetached(const std::vector<std::string>& argv, const std::string& workingDirectory) {
   if (argv.empty()) return false;
@@ -98,7 +82,9 @@ bool launchDetached(const std::vector<std::string>& argv, const std::string& wor
 }
 
 HeadlessUrlOpener::HeadlessUrlOpener(std::shared_ptr<MainQueue> mainQueue, Options options)
-    : mainQueue_(std::move(mainQueue)), options_(std::move(options)), table_(std::make_shared<Table>()) {}
+    : mainQueue_(std::move(mainQueue)),
+      options_(std::move(options)),
+      handlers_(std::make_shared<xdg::HandlerCache>()) {}
 
 xdg::XdgEnvironment HeadlessUrlOpener::environment() const {
   return options_.environment ? options_.environment() : xdg::XdgEnvironment::fromProcess();
@@ -114,20 +100,7 @@ bool HeadlessUrlOpener::canOpen(const std::string& url) const {
   const std::string scheme = schemeOf(url);
   if (scheme.empty()) return false;
   if (options_.hostOpen) return true;
-  std::optional<Table::Known> known;
-  {
-    std::lock_guard lock(table_->mutex);
-    if (auto it = table_->known.find(scheme); it != table_->known.end()) known = it->second;
-    if ((!known || SteadyClock::now() - known->at > kKnownFor) && table_->refreshing.insert(scheme).second) {
-      std::thread([table = table_, env = environment(), scheme,
-                   deadline = SteadyClock::now() + options_.timeLimit] {
-        table->record(scheme, xdg::findUrlHandler(env, scheme, deadline));
-        std::lock_guard lock(table->mutex);
-        table->refreshing.erase(scheme);
-      }).detach();
-    }
-  }
-  return known && known->found;
+  return handlers_->found(scheme, environment(), SteadyClock::now() + options_.timeLimit);
 }
 
 void HeadlessUrlOpener::open(const std::string& url, std::function<void(bool opened)> completion) {
@@ -164,10 +137,10 @@ void HeadlessUrlOpener::open(const std::string& url, std::function<void(bool ope
     }
     if (a->completion) a->completion(opened);
   };
-  std::thread([attempt, report, queue = mainQueue_, table = table_, env = environment(), scheme,
+  std::thread([attempt, report, queue = mainQueue_, handlers = handlers_, env = environment(), scheme,
                deadline = SteadyClock::now() + options_.timeLimit] {
     const auto found = xdg::findUrlHandler(env, scheme, deadline);
-    table->record(scheme, found);
+    handlers->record(scheme, found);
     bool opened = false;
     std::string note;
     int expected = 0;

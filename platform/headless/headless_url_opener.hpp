@@ -9,6 +9,7 @@
 
 #include "core/support/platform/main_queue.hpp"
 #include "core/support/platform/url_opener.hpp"
+#include "platform/xdg/handler_cache.hpp"
 #include "platform/xdg/xdg_environment.hpp"
 
 namespace orvane::headless {
@@ -41,13 +42,12 @@ class HeadlessUrlOpener final : public UrlOpener {
   void open(const std::string& url, std::function<void(bool opened)> completion) override;
 
  private:
-  struct Table;
   xdg::XdgEnvironment environment() const;
   void complete(std::function<void(bool)> completion, bool opened) const;
 
   std::shared_ptr<MainQueue> mainQueue_;
   Options options_;
-  std::shared_ptr<Table> table_;
+  std::shared_ptr<xdg::HandlerCache> handlers_;
 };
 
 // Starts `argv` detached (double fork: no zombie, and it outlives the host) in

@@ -25,9 +25,6 @@ class QtDeviceInfo final : public DeviceInfo {
   bool isSystemVersionAtLeast(int) const override { return true; }
   std::optional<std::string> privacySettingsUrl() const override { return std::string(kPrivacySettingsUrl); }
 
-  // VERSION_ID of an os-release text, unquoted; absent when there is none.
-  static std::optional<std::string> versionIdFromOsRelease(std::string_view text);
-
  private:
   std::string systemVersion_;
   std::string machine_;

@@ -15,6 +15,7 @@
 #include "orvane/log.hpp"
 #include "platform/qt/qt_device_info.hpp"
 #include "platform/qt/qt_tracking_authorization.hpp"
+#include "platform/xdg/handler_cache.hpp"
 #include "platform/xdg/mime_apps.hpp"
 
 namespace orvane::qt {
@@ -22,9 +23,6 @@ namespace orvane::qt {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
-
-// How long a look-up's answer serves `canOpen`.
-constexpr std::chrono::seconds kKnownFor{30};
 
 bool isSettingsUrl(const QUrl& url) {
   return url == QUrl(QString::fromLatin1(QtDeviceInfo::kPrivacySettingsUrl));
@@ -69,23 +67,6 @@ bool launch(const xdg::HandlerLookup& found, const std::string& url, std::string
 
 }  // namespace
 
-// What the look-ups found, per scheme; shared with the workers, which may outlive us.
-struct QtUrlOpener::HandlerTable {
-  struct Known {
-    bool found = false;
-    SteadyClock::time_point at;
-  };
-  std::mutex mutex;
-  std::map<std::string, Known, std::less<>> known;
-  std::set<std::string, std::less<>> refreshing;
-
-  void record(const std::string& scheme, const xdg::HandlerLookup& r) {
-    if (r.status == xdg::HandlerLookup::Status::timedOut) return;
-    std::lock_guard lock(mutex);
-    known[scheme] = {r.status == xdg::HandlerLookup::Status::found, SteadyClock::now()};
-  }
-};
-
 QtUrlOpener::QtUrlOpener(std::shared_ptr<MainQueue> mainQueue,
                          std::shared_ptr<QtTrackingAuthorization> tracking)
     : QtUrlOpener(std::move(mainQueue), std::move(tracking), Options{}) {}
@@ -95,7 +76,7 @@ QtUrlOpener::QtUrlOpener(std::shared_ptr<MainQueue> mainQueue,
     : mainQueue_(std::move(mainQueue)),
       tracking_(tracking),
       options_(std::move(options)),
-      table_(std::make_shared<HandlerTable>()) {}
+      handlers_(std::make_shared<xdg::HandlerCache>()) {}
 
 QtUrlOpener::~QtUrlOpener() = default;
 
@@ -112,27 +93,7 @@ bool QtUrlOpener::canOpen(const std::string& url) const {
     std::lock_guard lock(mutex_);
     if (extraSchemes_.count(scheme) > 0) return true;
   }
-  std::optional<HandlerTable::Known> known;
-  {
-    std::lock_guard lock(table_->mutex);
-    if (auto it = table_->known.find(scheme); it != table_->known.end()) known = it->second;
-  }
-  if (!known || SteadyClock::now() - known->at > kKnownFor) refresh(scheme);
-  return known && known->found;
-}
-
-void QtUrlOpener::refresh(const std::string& scheme) const {
-  {
-    std::lock_guard lock(table_->mutex);
-    if (!table_->refreshing.insert(scheme).second) return;
-  }
-  std::thread([table = table_, env = environment(), scheme,
-               deadline = SteadyClock::now() + options_.timeLimit] {
-    const auto found = xdg::findUrlHandler(env, scheme, deadline);
-    table->record(scheme, found);
-    std::lock_guard lock(table->mutex);
-    table->refreshing.erase(scheme);
-  }).detach();
+  return handlers_->found(scheme, environment(), SteadyClock::now() + options_.timeLimit);
 }
 
 void QtUrlOpener::complete(std::function<void(bool)> completion, bool opened) const {
@@ -196,10 +157,10 @@ void QtUrlOpener::open(const std::string& url, std::function<void(bool opened)> 
   attempt->completion = std::move(completion);
   attempt->url = url;
 
-  std::thread([attempt, queue = mainQueue_, table = table_, env = environment(), scheme,
+  std::thread([attempt, queue = mainQueue_, handlers = handlers_, env = environment(), scheme,
                deadline = SteadyClock::now() + options_.timeLimit] {
     const auto found = xdg::findUrlHandler(env, scheme, deadline);
-    table->record(scheme, found);
+    handlers->record(scheme, found);
     bool opened = false;
     std::string note;
     int expected = kLooking;

@@ -9,6 +9,7 @@
 
 #include "core/support/platform/main_queue.hpp"
 #include "core/support/platform/url_opener.hpp"
+#include "platform/xdg/handler_cache.hpp"
 #include "platform/xdg/xdg_environment.hpp"
 
 namespace orvane::qt {
@@ -60,16 +61,13 @@ class QtUrlOpener final : public UrlOpener {
   void addOpenableScheme(std::string scheme);
 
  private:
-  struct HandlerTable;
-
   xdg::XdgEnvironment environment() const;
-  void refresh(const std::string& scheme) const;
   void complete(std::function<void(bool)> completion, bool opened) const;
 
   std::shared_ptr<MainQueue> mainQueue_;
   std::weak_ptr<QtTrackingAuthorization> tracking_;
   Options options_;
-  std::shared_ptr<HandlerTable> table_;
+  std::shared_ptr<xdg::HandlerCache> handlers_;
   mutable std::mutex mutex_;
   std::set<std::string, std::less<>> extraSchemes_;
 };

@@ -127,6 +127,24 @@ TEST(CApiMisuse, CampaignFieldsOfTheWrongTypeOrAbsentSayWhich) {
   EXPECT_EQ(orvane_campaign_list_item(c, ORVANE_CAMP_TARGETPKG, 2, &s), ORVANE_E_NOT_FOUND);
   EXPECT_EQ(orvane_campaign_list_count(c, ORVANE_CAMP_DETARGETPKG, &n), ORVANE_E_NOT_FOUND);
   EXPECT_EQ(orvane_list_campaign(out.list, 1000, &c), ORVANE_E_NOT_FOUND);
+
+  // Every field has exactly one type: one getter reads it (or finds it absent), the
+  // others refuse it; a field past the last is no field.
+  ASSERT_EQ(orvane_list_campaign(out.list, 0, &c), ORVANE_OK);
+  for (int f = 0; f <= ORVANE_CAMP_FIELD_COUNT; ++f) {
+    const auto field = static_cast<orvane_campaign_field>(f);
+    int readers = 0;
+    for (const auto status :
+         {orvane_campaign_int(c, field, &i), orvane_campaign_double(c, field, &d),
+          orvane_campaign_string(c, field, &s), orvane_campaign_list_count(c, field, &n)}) {
+      if (status != ORVANE_E_INVALID_ARGUMENT) ++readers;
+    }
+    EXPECT_EQ(readers, f == ORVANE_CAMP_FIELD_COUNT ? 0 : 1) << "field " << f;
+  }
+  ASSERT_EQ(orvane_campaign_string(c, ORVANE_CAMP_PACKAGE, &s), ORVANE_OK);
+  std::int64_t campid = 0;
+  ASSERT_EQ(orvane_campaign_int(c, ORVANE_CAMP_CAMPID, &campid), ORVANE_OK);
+  EXPECT_EQ(s, "app" + std::to_string(campid) + "://start");
 }
 
 TEST(CApiSettings, PersistInTheirFileAndSurviveAHandle) {

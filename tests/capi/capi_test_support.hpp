@@ -152,7 +152,9 @@ class LocalServer {
 // One SDK handle with recording callbacks. Every callback checks that it runs on the
 // test's thread inside a pump (or inside the SDK call that the test made).
 struct Host {
-  explicit Host(bool useWake = true, const char* settingsPath = "") {
+  // `adjust` may change the config last (the host's own services).
+  explicit Host(bool useWake = true, const char* settingsPath = "",
+                const std::function<void(orvane_config&)>& adjust = {}) {
     orvane_config config{};
     config.struct_size = sizeof config;
     config.user_data = this;
@@ -179,7 +181,8 @@ struct Host {
     config.event = [](const orvane_event* event, void* self) {
       auto* host = static_cast<Host*>(self);
       host->checkThread();
-      host->events.push_back({event->type, event->campid, event->ovnkey, event->status});
+      host->events.push_back({event->type, event->campid, event->ovnkey, event->status, event->operation,
+                              event->code, event->name, event->amount, event->mark, event->count});
     };
     config.open_url = [](const char* url, void* self) {
       auto* host = static_cast<Host*>(self);
@@ -192,6 +195,7 @@ struct Host {
       host->checkThread();
       host->questions.push_back(question);
     };
+    if (adjust) adjust(config);
     const auto status = orvane_create(&config, &sdk);
     if (status != ORVANE_OK) throw std::runtime_error(orvane_last_error());
   }
@@ -250,6 +254,12 @@ struct Host {
     std::int64_t campid;
     std::string ovnkey;
     orvane_status status;
+    std::string operation;
+    int code;
+    std::string name;
+    double amount;
+    std::string mark;
+    std::size_t count;
   };
 
   orvane_sdk* sdk = nullptr;

@@ -66,7 +66,8 @@ TEST(CApiList, OrdersEveryTabAndModeAsTheWallDoes) {
   EXPECT_STREQ(info.reward_mark, "P");
   EXPECT_DOUBLE_EQ(info.reward_total, 100 + 300 + 50 + 700 + 900 + 300 + 50 + 10 + 20 + 5);
   EXPECT_STREQ(info.reward_text, "2,435 P");
-  EXPECT_TRUE(host.hasEvent(ORVANE_EVENT_LIST_LOADED));
+  // The event comes after the callback, in a later pump.
+  EXPECT_TRUE(host.pumpUntil([&] { return host.hasEvent(ORVANE_EVENT_LIST_LOADED); }));
 
   const std::string body = server.answers["/v1/req"];
   for (int tab : {0, 1}) {
@@ -167,10 +168,28 @@ TEST(CApiList, EachFailureFamilyHasItsCode) {
   EXPECT_EQ(view.status, ORVANE_E_DECODING);
   EXPECT_EQ(history.status, ORVANE_E_SERVER_RESULT);
   EXPECT_EQ(history.result, 401);
-  // Every failure was also an error event.
-  EXPECT_EQ(std::count_if(host.events.begin(), host.events.end(),
-                          [](const auto& e) { return e.type == ORVANE_EVENT_ERROR; }),
-            6);
+  // Every failure was also an error event, each list failure followed by its list event.
+  const auto count = [&](orvane_event_type type) {
+    return std::count_if(host.events.begin(), host.events.end(),
+                         [&](const auto& e) { return e.type == type; });
+  };
+  EXPECT_TRUE(host.pumpUntil([&] { return count(ORVANE_EVENT_ERROR) == 6; }));
+  EXPECT_EQ(count(ORVANE_EVENT_LIST_FAILED), 4);
+  std::vector<std::string> operations;
+  for (const auto& e : host.events)
+    if (e.type == ORVANE_EVENT_ERROR) operations.push_back(e.operation);
+  std::sort(operations.begin(), operations.end());
+  EXPECT_EQ(operations,
+            (std::vector<std::string>{"list", "list", "list", "list", "rewards history", "view"}));
+  for (const auto& e : host.events) {
+    if (e.operation == "rewards history") {
+      EXPECT_EQ(e.code, 401);
+      EXPECT_EQ(e.status, ORVANE_E_SERVER_RESULT);
+    }
+    if (e.type == ORVANE_EVENT_ERROR && e.operation == "list" && e.code == -1) {
+      EXPECT_EQ(e.status, ORVANE_E_NOT_INITIALIZED);
+    }
+  }
 }
 
 TEST(CApiFlow, TakesPartEndToEndWithAlertsAsData) {
@@ -234,6 +253,26 @@ TEST(CApiFlow, TakesPartEndToEndWithAlertsAsData) {
   host.insideSdk = false;
   ASSERT_TRUE(host.pumpUntil([&] { return host.hasEvent(ORVANE_EVENT_LIST_CHANGED); }));
   EXPECT_TRUE(host.hasEvent(ORVANE_EVENT_REWARD_CLAIMED));
+  // The host events in the order the wall's listeners get them, each offer after the
+  // event of the answer that made it.
+  std::vector<orvane_event_type> order;
+  for (const auto& e : host.events) order.push_back(e.type);
+  EXPECT_EQ(order, (std::vector<orvane_event_type>{
+                       ORVANE_EVENT_LIST_LOADED, ORVANE_EVENT_PARTICIPATION_STARTED,
+                       ORVANE_EVENT_PARTICIPATION_CHECK_POSSIBLE, ORVANE_EVENT_ACCUMULATION_POSSIBLE,
+                       ORVANE_EVENT_REWARD_CLAIMED, ORVANE_EVENT_LIST_CHANGED}));
+  const auto& loaded = host.events.front();
+  EXPECT_EQ(loaded.count, 7u);  // both kinds, house campaigns too
+  EXPECT_DOUBLE_EQ(loaded.amount, infoOf(out.list).reward_total);
+  EXPECT_EQ(loaded.mark, "P");
+  const auto& started = host.events[1];
+  EXPECT_EQ(started.campid, 2);
+  EXPECT_EQ(started.name, "C2");
+  const auto& claimed = host.events[4];
+  EXPECT_EQ(claimed.campid, 2);
+  EXPECT_EQ(claimed.name, "C2");
+  EXPECT_DOUBLE_EQ(claimed.amount, 300);
+  EXPECT_EQ(claimed.mark, "P");
   const auto paths = server.paths();
   for (const char* path : {"/v1/join", "/v1/exec", "/v1/inst", "/v1/state", "/v1/reward"})
     EXPECT_NE(std::find(paths.begin(), paths.end(), path), paths.end()) << path;
@@ -463,4 +502,49 @@ TEST(CApiHistory, RowsAndTermAsTheScreenShowsThem) {
   orvane_history_free(history);
   const auto paths = server.paths();
   EXPECT_NE(std::find(paths.begin(), paths.end(), "/api/cs/user_reward_list"), paths.end());
+}
+
+TEST(CApiImages, EncodedBytesComeThroughTheCacheWithinTheirCap) {
+  LocalServer server;
+  server.start();
+  Host host;
+  struct BytesOut {
+    bool done = false;
+    orvane_status status = ORVANE_OK;
+    std::string bytes;
+    static void callback(const orvane_error* e, const char*, const void* data, size_t size, void* self) {
+      auto* out = static_cast<BytesOut*>(self);
+      out->done = true;
+      out->status = e ? e->status : ORVANE_OK;
+      if (data) out->bytes.assign(static_cast<const char*>(data), size);
+    }
+  };
+  const std::string url = server.url("/img/ok.png");
+  BytesOut first;
+  ASSERT_EQ(orvane_load_image_bytes(host.sdk, url.c_str(), 0, BytesOut::callback, &first, nullptr),
+            ORVANE_OK);
+  ASSERT_TRUE(host.pumpUntil([&] { return first.done; }));
+  ASSERT_EQ(first.status, ORVANE_OK) << orvane_last_error();
+  EXPECT_EQ(first.bytes, kPng);
+
+  // Kept: the second comes from the cache's file, not the server.
+  const auto paths = server.paths();
+  BytesOut second;
+  ASSERT_EQ(orvane_load_image_bytes(host.sdk, url.c_str(), kPng.size(), BytesOut::callback, &second, nullptr),
+            ORVANE_OK);
+  ASSERT_TRUE(host.pumpUntil([&] { return second.done; }));
+  EXPECT_EQ(second.bytes, kPng);
+  EXPECT_EQ(server.paths().size(), paths.size());
+
+  // Over the cap, whether kept or downloaded; never a local file.
+  BytesOut small;
+  ASSERT_EQ(orvane_load_image_bytes(host.sdk, url.c_str(), 10, BytesOut::callback, &small, nullptr),
+            ORVANE_OK);
+  ASSERT_TRUE(host.pumpUntil([&] { return small.done; }));
+  EXPECT_EQ(small.status, ORVANE_E_IMAGE);
+  EXPECT_TRUE(small.bytes.empty());
+  EXPECT_EQ(orvane_load_image_bytes(host.sdk, "file:///etc/passwd", 0, BytesOut::callback, &small, nullptr),
+            ORVANE_E_INVALID_URL);
+  EXPECT_EQ(host.offMainCallbacks, 0);
+  EXPECT_EQ(host.outsideCallbacks, 0);
 }

@@ -34,8 +34,16 @@ std::vector<std::int64_t> shownBy(const orvane_campaign_list* list) {
   return ids;
 }
 
+// What the Qt wall's host listeners get.
+struct Loaded : EventListener {
+  void onListLoaded(const ListLoaded& e) override { seen.push_back(e); }
+  std::vector<ListLoaded> seen;
+};
+
 TEST_F(QtWallParity, EveryTabAndSortModeMatchesTheQtWall) {
   initialize();
+  auto listener = std::make_shared<Loaded>();
+  addEventListener(listener);
   Orvane::shared().setListType(Orvane::TYPE_LIST_ICON);
   auto* screen = new ui::OrvaneViewController(services());
   int updates = 0;
@@ -50,15 +58,24 @@ TEST_F(QtWallParity, EveryTabAndSortModeMatchesTheQtWall) {
   orvane_config config{};
   config.struct_size = sizeof config;
   config.settings_path = "";
+  struct Out {
+    bool done = false;
+    orvane_campaign_list* list = nullptr;
+    std::vector<orvane_event> loaded;
+    std::vector<std::string> marks;
+  } out;
+  config.user_data = &out;
+  config.event = [](const orvane_event* e, void* self) {
+    auto* o = static_cast<Out*>(self);
+    if (e->type != ORVANE_EVENT_LIST_LOADED) return;
+    o->loaded.push_back(*e);
+    o->marks.emplace_back(e->mark);
+  };
   orvane_sdk* sdk = nullptr;
   ASSERT_EQ(orvane_create(&config, &sdk), ORVANE_OK);
   orvane_set_servers(sdk, server_->apiBase().c_str(), server_->partnerBase().c_str(), nullptr);
   orvane_initialize(sdk, sandbox::kMediaKey, sandbox::kMediaChannelKey, "wall-user");
   orvane_set_list_type(sdk, ORVANE_LIST_ICON);
-  struct Out {
-    bool done = false;
-    orvane_campaign_list* list = nullptr;
-  } out;
   orvane_load_list(
       sdk, 0, ORVANE_SORT_INIT,
       [](const orvane_error*, orvane_campaign_list* list, void* self) {
@@ -73,6 +90,17 @@ TEST_F(QtWallParity, EveryTabAndSortModeMatchesTheQtWall) {
       },
       5000));
   ASSERT_NE(out.list, nullptr);
+  // The same host event, with the same contents, from both.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        orvane_pump(sdk, nullptr);
+        return !out.loaded.empty() && !listener->seen.empty();
+      },
+      5000));
+  EXPECT_EQ(out.loaded[0].count, listener->seen[0].count);
+  EXPECT_DOUBLE_EQ(out.loaded[0].amount, listener->seen[0].totalReward);
+  EXPECT_EQ(out.marks[0], listener->seen[0].mark);
+  EXPECT_EQ(out.loaded[0].out_of_date, listener->seen[0].outOfDate ? 1 : 0);
 
   auto* sortButton = wall->findChild<QPushButton*>("b_sort");
   for (int tab : {0, 1}) {

@@ -105,12 +105,6 @@ TEST(QtDeviceInfo, ReportsTheDesktopsFacts) {
   EXPECT_EQ(device.carrierName(), std::nullopt);
   EXPECT_TRUE(device.isSystemVersionAtLeast(14));
   EXPECT_EQ(device.privacySettingsUrl(), std::string(QtDeviceInfo::kPrivacySettingsUrl));
-
-  EXPECT_EQ(QtDeviceInfo::versionIdFromOsRelease("NAME=\"Debian\"\nVERSION_ID=\"12\"\nID=debian\n"), "12");
-  EXPECT_EQ(QtDeviceInfo::versionIdFromOsRelease("ID=arch\r\nVERSION_ID=2024.01\r\n"), "2024.01");
-  EXPECT_EQ(QtDeviceInfo::versionIdFromOsRelease("PRETTY_VERSION_ID=\"9\"\nID=x"), std::nullopt);
-  EXPECT_EQ(QtDeviceInfo::versionIdFromOsRelease("VERSION_ID=\""), "\"");
-  EXPECT_EQ(QtDeviceInfo::versionIdFromOsRelease(""), std::nullopt);
 }
 
 class TrackingTest : public ::testing::Test {

@@ -6,6 +6,7 @@
 
 #include "platform/xdg/desktop_entry.hpp"
 #include "platform/xdg/mime_apps.hpp"
+#include "platform/xdg/os_release.hpp"
 #include "tests/unit/xdg_test_tree.hpp"
 
 namespace orvane::xdg {
@@ -71,6 +72,14 @@ TEST(XdgDesktopEntry, ExpandsExecIntoAnArgumentVectorWithoutEverMakingShellText)
   EXPECT_EQ(argvFor("app --a=%U", "u:1"), std::vector<std::string>{"<malformed>"});
   EXPECT_EQ(argvFor("app \"unclosed %u", "u:1"), std::vector<std::string>{"<malformed>"});
   EXPECT_EQ(argvFor("  ", "u:1"), std::vector<std::string>{"<malformed>"});
+}
+
+TEST(XdgOsRelease, ReadsVersionIdWithOrWithoutQuotes) {
+  EXPECT_EQ(xdg::versionIdFromOsRelease("NAME=\"Debian\"\nVERSION_ID=\"12\"\nID=debian\n"), "12");
+  EXPECT_EQ(xdg::versionIdFromOsRelease("ID=arch\r\nVERSION_ID=2024.01\r\n"), "2024.01");
+  EXPECT_EQ(xdg::versionIdFromOsRelease("PRETTY_VERSION_ID=\"9\"\nID=x"), std::nullopt);
+  EXPECT_EQ(xdg::versionIdFromOsRelease("VERSION_ID=\""), "\"");
+  EXPECT_EQ(xdg::versionIdFromOsRelease(""), std::nullopt);
 }
 
 TEST(XdgEnvironment, TakesDefaultsAndIgnoresRelativePaths) {
