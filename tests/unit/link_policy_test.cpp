@@ -1,4 +1,4 @@
-#include "orvane/link_policy.hpp"
+#include "core/participation/link_policy.hpp"
 
 #include <gtest/gtest.h>
 
