@@ -5,13 +5,14 @@ TEST_FUZZ_SECONDS ?= 3
 # The files `make format` rewrites and `make test` checks.
 FORMAT_FILES = $(shell find core platform ui include tools examples tests bench fuzz -name '*.cpp' -o -name '*.hpp' | sort)
 
-# The demo host against the sandbox it embeds (release build, the demo target only).
+# The demo host, built against an install of the release build, with the installed
+# sandbox; without a display the headless tour (scripts/demo says how).
 demo: deps
 	cmake --preset release
-	cmake --build --preset release -j $(JOBS) --target orvane-demo
-	./build/release/examples/demo-host/orvane-demo
+	cmake --build --preset release -j $(JOBS) --target orvane orvane-sandbox orvane-tour
+	./scripts/demo build/release
 
-.PHONY: deps test demo tsan release fuzz bench format format-check tidy clean
+.PHONY: deps test demo tsan release fuzz bench format format-check tidy clean library
 
 deps:
 	./scripts/install-deps
