@@ -59,6 +59,17 @@ define release_build
 	cmake --build --preset release -j $(JOBS)
 endef
 
+# What a host gets: the release library's exported symbols against include/orvane/, and
+# a minimal host built against an install, once with CMake and once with pkg-config.
+define library_check
+	$(call stage,library: exported symbols and two consumer builds against an install)
+	./scripts/check-exports build/release/ui/liborvane.so include build/release/public
+	./scripts/check-consumer build/release
+endef
+
+library: release
+	$(library_check)
+
 # Cheap checks first; then every test, the threaded ones under TSan, each fuzz target on
 # its corpus and briefly beyond, and the release build that `make bench` and packagers use.
 test: deps
@@ -70,6 +81,7 @@ test: deps
 	$(fuzz_build)
 	FUZZ_SECONDS=$(TEST_FUZZ_SECONDS) ./fuzz/run-all build/fuzz/fuzz
 	$(release_build)
+	$(library_check)
 	$(call stage,done)
 
 format-check:
