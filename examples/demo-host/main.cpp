@@ -1,8 +1,8 @@
 // The demo host: configures the SDK, then opens a small window whose buttons present
 // the wall and show the carousel. Without --api it talks to the built-in servers;
 // `make demo` points it at the bundled sandbox:
-//   orvane-demo --api http://127.0.0.1:PORT/v1 --partner http://127.0.0.1:PORT/api \
-//               --notice http://127.0.0.1:PORT/orvane/sdk/notice_contents.json
+//   orvane-demo --api http://127.0.0.1:PORT/v1 --partner http://127.0.0.1:PORT/api
+//     --notice http://127.0.0.1:PORT/orvane/sdk/notice_contents.json
 #include <QApplication>
 #include <QCommandLineParser>
 #include <iostream>
