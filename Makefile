@@ -3,13 +3,13 @@ JOBS ?= $(shell nproc)
 # Seconds each fuzz target runs in `make test` (`make fuzz` takes FUZZ_SECONDS, default 60).
 TEST_FUZZ_SECONDS ?= 3
 # The files `make format` rewrites and `make test` checks.
-FORMAT_FILES = $(shell find core platform ui include tools examples tests bench fuzz -name '*.cpp' -o -name '*.hpp' | sort)
+FORMAT_FILES = $(shell find core platform ui include tools examples tests bench fuzz capi -name '*.cpp' -o -name '*.hpp' -o -name '*.h' -o -name '*.c' | sort)
 
 # The demo host, built against an install of the release build, with the installed
 # sandbox; without a display the headless tour (scripts/demo says how).
 demo: deps
 	cmake --preset release
-	cmake --build --preset release -j $(JOBS) --target orvane orvane-sandbox orvane-tour
+	cmake --build --preset release -j $(JOBS) --target orvane orvane_c orvane-sandbox orvane-tour
 	./scripts/demo build/release
 
 .PHONY: deps test demo tsan release fuzz bench format format-check tidy clean library

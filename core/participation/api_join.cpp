@@ -50,6 +50,23 @@ bool isPlainJoinError(std::int64_t code) {
 
 bool isParticipationCheckBm(std::int64_t bm) { return bm == 2 || bm == 3; }
 
+// A few campaigns are enough: the host's events need the name and price of the latest.
+constexpr std::size_t kCampaignsKept = 32;
+
+void remember(std::vector<Camp>& seen, const Camp& camp) {
+  std::erase_if(seen, [&](const Camp& c) { return c.campid == camp.campid; });
+  if (seen.size() >= kCampaignsKept) seen.erase(seen.begin());
+  seen.push_back(camp);
+}
+
+Camp campaignOf(const std::vector<Camp>& seen, std::int64_t campid) {
+  for (const Camp& c : seen)
+    if (c.campid == campid) return c;
+  Camp bare;
+  bare.campid = campid;
+  return bare;
+}
+
 void logError(const std::string& message) { Log::log(message, Log::Level::error()); }
 
 AlertAction button(std::string_view key, AlertAction::Style style, std::function<void()> handler = nullptr) {
@@ -61,16 +78,17 @@ AlertAction button(std::string_view key, AlertAction::Style style, std::function
 }
 void logInfo(const std::string& message) { Log::log(message, Log::Level::info()); }
 
-// Whether a step can go on with its answer. The transport and the request builder log
-// their own failures; a decoding failure is logged here.
+}  // namespace
+
+// The transport and the request builder log their own failures; a decoding failure is
+// logged here.
 template <class Record>
-bool usable(const Result<Record>& answer) {
+bool ApiJoin::usable(const Result<Record>& answer, const char* operation) {
   if (answer.ok()) return true;
   if (answer.error().kind == Error::Kind::decoding) logError(answer.error().description);
+  events_->raise(errorEvent(operation, answer.error()));
   return false;
 }
-
-}  // namespace
 
 struct ApiJoin::Poll {
   bool confirmed = false;  // a confirmation is acted on once per poll
@@ -82,13 +100,15 @@ ApiJoin& ApiJoin::shared() {
   return *instance;
 }
 
-ApiJoin::ApiJoin(std::shared_ptr<const Platform> platform, NotificationCenter& notifications)
-    : platform_(std::move(platform)), notifications_(&notifications) {}
+ApiJoin::ApiJoin(std::shared_ptr<const Platform> platform, NotificationCenter& notifications,
+                 HostEvents& events)
+    : platform_(std::move(platform)), notifications_(&notifications), events_(&events) {}
 
 ApiJoin::~ApiJoin() {
   callbacks_->close();
   requests_.clear();
   if (timer_) timer_->invalidate();
+  pollHold_.reset();
 }
 
 std::shared_ptr<const Platform> ApiJoin::platform() const {
@@ -102,6 +122,12 @@ std::function<void()> ApiJoin::whileAlive(std::function<void()> work) const {
 std::vector<std::int64_t> ApiJoin::getPartiConfirmList() const { return partiConfirmList_; }
 
 bool ApiJoin::isPolling() const { return timer_ && timer_->isValid(); }
+
+std::optional<std::string> ApiJoin::confirmedKey(std::int64_t campid) const {
+  const auto it = confirmedKeys_.find(campid);
+  if (it == confirmedKeys_.end()) return std::nullopt;
+  return it->second;
+}
 
 bool ApiJoin::checkCampid(std::int64_t campid, const char* step) {
   if (!platform()->mainQueue) {
@@ -122,32 +148,50 @@ void ApiJoin::startJoin(const Camp& camp, std::weak_ptr<JoinProtocol> receiver) 
     alertAlarm(localized("ov_participation_waiting"));
     return;
   }
+  if (joining_) {
+    // Taps queued behind the tracking question, or a double click: one join at a time,
+    // or one campaign's answer would reach the receiver of another.
+    logInfo("ApiJoin startJoin : the join of campid " + std::to_string(*joining_) + " is under way; campid " +
+            std::to_string(camp.campid) + " is not joined");
+    return;
+  }
   if (!checkCampid(camp.campid, "startJoin")) return;
-  joinProtocol = std::move(receiver);
+  remember(seen_, camp);
 
   const auto p = platform();
   const bool asksTracking = p->device && p->device->isSystemVersionAtLeast(14) && p->store &&
                             p->store->boolean(keys::kTrackingUsage) && p->tracking;
+  joining_ = camp.campid;
   if (!asksTracking) {
     logInfo("ApiJoin <ios14 || STANDARD_TRACKING_USAGE==false");
+    joinProtocol = std::move(receiver);
     apiJoin(camp);
     return;
   }
   // The answer may come on any thread; the flow goes on on the main thread.
   p->tracking->requestAuthorization(
-      [queue = p->mainQueue, gate = callbacks_, this, camp, adid = p->advertisingId](int status) {
+      [queue = p->mainQueue, gate = callbacks_, this, camp, receiver, adid = p->advertisingId](int status) {
         const bool authorized = status == tracking::authorized;
         if (authorized) {
           logInfo("ApiJoin authorized : " + (adid ? adid->advertisingIdentifier() : std::string()));
         } else {
           logInfo("ApiJoin status : " + trackingStatusText(status));
         }
-        if (!queue) return;
-        // `this` is only touched on the main thread, through the gate the destructor closes.
-        queue->post([gate, this, camp, authorized] {
-          gate->pass([&] { authorized ? apiJoin(camp) : alertTracking(); });
+        // `this` is only touched on the main thread, through the gate the destructor closes;
+        // checkCampid made sure there is a main queue.
+        queue->post([gate, this, camp, receiver, authorized] {
+          gate->pass([&] {
+            if (!authorized) {
+              joining_.reset();
+              alertTracking();
+              return;
+            }
+            joinProtocol = receiver;
+            apiJoin(camp);
+          });
         });
-      });
+      },
+      viewController);
 }
 
 void ApiJoin::apiJoin(const Camp& camp) {
@@ -156,14 +200,16 @@ void ApiJoin::apiJoin(const Camp& camp) {
       *p, [&](auto done) { return ApiList(p).getJoin(std::to_string(camp.campid), std::move(done)); },
       decodeJoin,
       [this, camp](Result<Join> join) {
-        if (usable(join)) joinAnswered(camp, join.value());
+        joining_.reset();  // whatever the answer: the next tap may join
+        if (usable(join, "join")) joinAnswered(camp, join.value());
       }));
 }
 
 void ApiJoin::joinAnswered(const Camp& camp, const Join& join) {
   if (join.result == kSuccess) {
+    events_->raise(ParticipationStarted{camp.campid, camp.name});
     if (join.ovnkey) {
-      apiReward(camp.campid, *join.ovnkey);
+      apiReward(camp, *join.ovnkey);
       return;
     }
     if (join.lurl) openLanding(*join.lurl);
@@ -173,10 +219,12 @@ void ApiJoin::joinAnswered(const Camp& camp, const Join& join) {
       return;
     }
     partiConfirmList_.push_back(camp.campid);
-    if (auto receiver = joinProtocol.lock()) receiver->onParticipationCheckPossible();
+    if (auto receiver = joinProtocol.lock()) receiver->onParticipationCheckPossible(camp.campid);
     return;
   }
   logError("ApiJoin apiJoin Error : " + optionalText(join.result));
+  events_->raise(ErrorEvent{"join", static_cast<int>(join.result.value_or(error_code::other)),
+                            "the join was refused with result " + optionalText(join.result)});
   const std::int64_t code = join.result.value_or(0);
   if (join.result && isRefreshJoinError(code)) {
     alertAlarmRefreshAction(localized("ov_" + std::to_string(code)));
@@ -213,7 +261,7 @@ void ApiJoin::flowParticipation(const Camp& camp) {
       *p, [&](auto done) { return ApiList(p).getExec(std::to_string(camp.campid), std::move(done)); },
       decodeState,
       [this, camp](Result<State> state) {
-        if (usable(state)) execAnswered(camp, state.value());
+        if (usable(state, "participationCheck")) execAnswered(camp, state.value());
       }));
 }
 
@@ -229,6 +277,8 @@ void ApiJoin::execAnswered(const Camp& camp, const State& state) {
     return;
   }
   logError("ApiJoin getExec Error : " + optionalText(state.result));
+  events_->raise(ErrorEvent{"participationCheck", static_cast<int>(state.result.value_or(error_code::other)),
+                            "the participation check was refused with result " + optionalText(state.result)});
   if (state.result == 501) {
     alertAlarmRefreshAction(localized("ov_already_participation_campaign"));
   } else {
@@ -276,6 +326,7 @@ void ApiJoin::stateAPICheck(const Camp& camp) {
   }
   auto poll = std::make_shared<Poll>();
   poll_ = poll;
+  if (!pollHold_) pollHold_ = events_->holdCloses();
   // The timer belongs to this object and never ticks after it, so `this` is safe here.
   timer_ = queue->scheduleTimer(kPollInterval, true,
                                 [this, camp, poll](Timer&) { stateAPICheckfunc(camp, poll); });
@@ -295,12 +346,16 @@ void ApiJoin::stateAPICheckfunc(const Camp& camp, const std::shared_ptr<Poll>& p
       *p, [&](auto done) { return ApiList(p).getState(std::to_string(camp.campid), std::move(done)); },
       decodeState,
       [this, campid = camp.campid, rewardtype = camp.rewardtype, poll](Result<State> state) {
-        if (usable(state)) {
+        if (state.ok()) {
           apiState(state.value(), campid, rewardtype, poll);
           return;
         }
         // A failed request ends the poll; an answer that does not decode lets it go on.
-        if (state.error().kind == Error::Kind::decoding) return;
+        if (state.error().kind == Error::Kind::decoding) {
+          logError(state.error().description);
+          return;
+        }
+        events_->raise(errorEvent("state", state.error()));
         logInfo("stateAPICheckStop");
         stopPoll(poll);
       }));
@@ -310,6 +365,8 @@ void ApiJoin::apiState(const State& state, std::int64_t campid, std::int64_t rew
                        const std::shared_ptr<Poll>& poll) {
   if (state.result != kSuccess) {
     logError(optionalText(state.result));
+    events_->raise(ErrorEvent{"state", static_cast<int>(state.result.value_or(error_code::other)),
+                              "the state poll was answered with result " + optionalText(state.result)});
     logInfo("stateAPICheckStop");
     stopPoll(poll);
     return;
@@ -323,15 +380,13 @@ void ApiJoin::apiState(const State& state, std::int64_t campid, std::int64_t rew
     partiConfirmList_.erase(it);
   }
   if (rewardtype == kRewardCreditedByServer) {
+    rewardClaimed(campaignOf(seen_, campid));
     alertAlarmRefreshAction(localized("ov_participation_complete"));
   } else if (rewardtype == kRewardCollectedByUser) {
-    auto receiver = joinProtocol.lock();
-    if (!receiver) {
-      logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : no receiver to tell");
-    } else if (!state.ovnkey) {
-      logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : no ovnkey");
+    if (state.ovnkey) {
+      confirmed(campid, *state.ovnkey);
     } else {
-      receiver->onAccumulationPossible(campid, *state.ovnkey);
+      logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : no ovnkey");
     }
   } else if (rewardtype == kMissingRewardtype) {
     logError("ApiJoin state 3 for campid " + std::to_string(campid) + " : campaign without rewardtype");
@@ -340,34 +395,63 @@ void ApiJoin::apiState(const State& state, std::int64_t campid, std::int64_t rew
   stopPoll(poll);
 }
 
+void ApiJoin::confirmed(std::int64_t campid, const std::string& ovnkey) {
+  confirmedKeys_[campid] = ovnkey;
+  // The latest join's receiver may show another campaign: it checks the id. The
+  // notification reaches whichever screen shows this one.
+  if (auto receiver = joinProtocol.lock()) {
+    receiver->onAccumulationPossible(campid, ovnkey);
+  } else {
+    logInfo("ApiJoin state 3 for campid " + std::to_string(campid) +
+            " : no receiver to tell; the key is kept for its cell");
+  }
+  notifications_->post(kParticipationConfirmed);
+}
+
 void ApiJoin::stopPoll(const std::shared_ptr<Poll>& poll) {
   // An answer of a poll that a newer one replaced leaves the newer one running.
   if (poll != poll_) return;
   poll_.reset();
   if (timer_) timer_->invalidate();
   timer_.reset();  // may be the timer whose tick runs now; timers allow that
+  pollHold_.reset();
 }
 
 // --- claim
 
 void ApiJoin::apiReward(std::int64_t campid, const std::string& ovnkey) {
-  if (!checkCampid(campid, "apiReward")) return;
+  apiReward(campaignOf(seen_, campid), ovnkey);
+}
+
+void ApiJoin::apiReward(const Camp& camp, const std::string& ovnkey) {
+  if (!checkCampid(camp.campid, "apiReward")) return;
+  remember(seen_, camp);
   const auto p = platform();
   requests_.add(fetch(
-      *p, [&](auto done) { return ApiList(p).getReward(std::to_string(campid), ovnkey, std::move(done)); },
+      *p,
+      [&](auto done) { return ApiList(p).getReward(std::to_string(camp.campid), ovnkey, std::move(done)); },
       decodeJoin,
-      [this](Result<Join> join) {
-        if (usable(join)) rewardAnswered(join.value());
+      // The hold goes with the callback: closing walls wait until the claim is answered.
+      [this, camp, hold = events_->holdCloses()](Result<Join> join) {
+        if (usable(join, "reward")) rewardAnswered(camp, join.value());
       }));
 }
 
-void ApiJoin::rewardAnswered(const Join& join) {
+void ApiJoin::rewardAnswered(const Camp& camp, const Join& join) {
   if (join.result == kSuccess) {
+    confirmedKeys_.erase(camp.campid);  // collected: no cell offers it again
+    rewardClaimed(camp);
     alertAlarmRefreshAction(localized("ov_participation_complete"));
     return;
   }
   logError("ApiJoin getReward Error : " + optionalText(join.result));
+  events_->raise(ErrorEvent{"reward", static_cast<int>(join.result.value_or(error_code::other)),
+                            "the claim was refused with result " + optionalText(join.result)});
   alertAlarm(localized("ov_try_again"));
+}
+
+void ApiJoin::rewardClaimed(const Camp& camp) {
+  events_->raise(RewardClaimed{camp.campid, camp.name, camp.rewardprice, camp.pricemark});
 }
 
 // --- alerts

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace orvane {
@@ -11,6 +12,10 @@ namespace orvane {
 // costs at most 256 MiB at four bytes a pixel.
 inline constexpr std::int64_t kMaxDecodedPixels = std::int64_t{8192} * 8192;
 inline constexpr std::int64_t kBytesPerDecodedPixel = 4;
+
+// The most bytes of one encoded image the SDK takes in: a download (the HTTP session's
+// own answer limit is the same by default) or a file read by an image loader.
+inline constexpr std::size_t kMaxEncodedImageBytes = std::size_t{64} * 1024 * 1024;
 
 // True when an image of the declared size may be decoded (both sides positive).
 constexpr bool fitsDecodeBound(std::int64_t width, std::int64_t height) {

@@ -1,6 +1,7 @@
 #include "core/support/image_cache.hpp"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/fetch.hpp"
 #include "core/support/files.hpp"
+#include "core/support/image_bounds.hpp"
 #include "core/support/image_memory_store.hpp"
 #include "core/support/scale_to_fit.hpp"
 #include "core/support/url.hpp"
@@ -113,11 +115,19 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
     if (auto image = images.get(key)) return image;
     const auto p = platform();
     if (!p->imageCodec) return nullptr;
-    const auto bytes = readFile(fileFor(key));
-    if (!bytes) return nullptr;
-    auto image = p->imageCodec->decode(*bytes);
-    if (image && fitSize) image = scaleToFit(*p->imageCodec, image, *fitSize);
-    return image;
+    const auto bytes = readRegularFile(fileFor(key), kMaxEncodedImageBytes);
+    if (!bytes.ok()) {
+      // No file is the usual miss; anything else in the cache's folder is worth a line.
+      if (bytes.error().code != ENOENT)
+        Log::log("ImageCache: cannot read", {bytes.error().description}, Log::Level::error());
+      return nullptr;
+    }
+    auto image = decodeWithinBounds(*p->imageCodec, bytes.value());
+    if (!image.ok()) {
+      Log::log("ImageCache: stored image refused:", {key, image.error().description}, Log::Level::error());
+      return nullptr;
+    }
+    return fitSize ? scaleToFit(*p->imageCodec, image.value(), *fitSize) : image.value();
   }
 
   fs::path fileFor(const std::string& key) const { return directory() / ImageCache::fileNameForKey(key); }
@@ -132,9 +142,15 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
     if (type.load() == CacheType::ram) {
       if (!decoded) {
         const auto p = platform();
-        decoded = p->imageCodec ? p->imageCodec->decode(bytes) : nullptr;
+        if (!p->imageCodec) return;
+        auto image = decodeWithinBounds(*p->imageCodec, bytes);
+        if (!image.ok()) {
+          Log::log("ImageCache: image not stored:", {key, image.error().description}, Log::Level::error());
+          return;
+        }
+        decoded = image.value();
       }
-      if (decoded) images.put(key, std::move(decoded));
+      images.put(key, std::move(decoded));
     } else {
       writeFile(key, bytes);
     }
@@ -169,7 +185,7 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
       return finish(key, item, false);
     }
     HttpRequest request;
-    request.url = url;
+    request.url = webUrl(url).value_or(url);  // load() let only web addresses in
     item->transfer = p->http->send(std::move(request), [weak = weak_from_this(), url, key, item,
                                                         completion](Result<HttpResponse> result) {
       auto self = weak.lock();
@@ -190,10 +206,13 @@ struct ImageCache::Impl : std::enable_shared_from_this<Impl> {
       failure = result.error().description;
     } else if (result.value().status < 200 || result.value().status > 299) {
       failure = "HTTP " + std::to_string(result.value().status);
-    } else {
-      const auto p = platform();
-      image = p->imageCodec ? p->imageCodec->decode(result.value().body) : nullptr;
-      if (!image) failure = "not an image";
+    } else if (const auto p = platform(); p->imageCodec) {
+      auto decoded = decodeWithinBounds(*p->imageCodec, result.value().body);
+      if (decoded.ok()) {
+        image = decoded.value();
+      } else {
+        failure = decoded.error().description;
+      }
     }
     if (!image) {
       finish(key, item, false);
@@ -322,6 +341,12 @@ std::size_t ImageCache::memoryCostLimit() const { return impl_->images.costLimit
 void ImageCache::load(const std::string& url, std::optional<Size> fitSize, Completion completion) {
   if (url.empty()) {
     Log::log("ImageCache: empty URL", Log::Level::error());
+    return;
+  }
+  // Addresses come from the server: nothing but the web is fetched, never a file, a
+  // device or another scheme of this machine.
+  if (!webUrl(url)) {
+    Log::log("ImageCache: not a web address, not loaded:", {url}, Log::Level::error());
     return;
   }
   impl_->post([url, key = cacheKey(url), fitSize, completion = std::move(completion)](Impl& impl) {

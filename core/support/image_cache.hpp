@@ -24,6 +24,11 @@ namespace orvane {
 // from the stored result. A failed download is logged, delivers nothing, and leaves no
 // trace, so the next load of that URL downloads again.
 //
+// Addresses are server data: only http and https ones are loaded; any other (a file URL,
+// a path, another scheme) is refused with an error line and delivers nothing. Images are
+// decoded within the bounds of image_bounds.hpp: an answer or file over the byte limit,
+// or an image declaring more pixels than allowed, is refused before decoding and logged.
+//
 // Destroying a cache cancels its downloads and drops the work and deliveries it still
 // has pending.
 class ImageCache {

@@ -6,6 +6,7 @@
 
 #include "core/support/fetch.hpp"
 #include "core/support/files.hpp"
+#include "core/support/image_bounds.hpp"
 #include "core/support/url.hpp"
 #include "orvane/log.hpp"
 
@@ -13,21 +14,54 @@ namespace orvane {
 
 namespace {
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 void failed(const std::string& path) { Log::log("imagePath null", {path}, Log::Level::error()); }
 
 // Executor work: no member of the loader is touched here.
 ImagePtr decodeImage(const std::shared_ptr<ImageCodec>& codec, const std::string& path,
                      std::string_view bytes) {
-  auto image = codec ? codec->decode(bytes) : nullptr;
-  if (!image) Log::log("ImageCacheLoader: not an image", {path}, Log::Level::error());
-  return image;
+  if (!codec) return nullptr;
+  auto image = decodeWithinBounds(*codec, bytes);
+  if (!image.ok()) {
+    Log::log("ImageCacheLoader: image refused:", {path, image.error().description}, Log::Level::error());
+    return nullptr;
+  }
+  return image.value();
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    const char c = text[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != prefix[i]) return false;
+  }
+  return true;
 }
 
 }  // namespace
+
+std::optional<std::string> ImageCacheLoader::localPath(const std::string& path) {
+  std::string file;
+  if (startsWithNoCase(path, "file:")) {
+    std::string_view rest = std::string_view(path).substr(5);
+    if (rest.starts_with("//")) {
+      // Only this machine: file:///p or file://localhost/p.
+      rest.remove_prefix(2);
+      const auto slash = rest.find('/');
+      if (slash == std::string_view::npos) return std::nullopt;
+      const auto host = rest.substr(0, slash);
+      if (!host.empty() && !startsWithNoCase(host, "localhost")) return std::nullopt;
+      if (host.size() > std::string_view("localhost").size()) return std::nullopt;
+      rest.remove_prefix(slash);
+    }
+    // Query and fragment are no part of a file's name.
+    rest = rest.substr(0, rest.find_first_of("?#"));
+    file = percentDecode(rest);
+  } else {
+    file = path;
+  }
+  if (file.empty() || file.front() != '/' || file.find('\0') != std::string::npos) return std::nullopt;
+  return file;
+}
 
 ImageCacheLoader::ImageCacheLoader(std::shared_ptr<const Platform> platform)
     : fixedPlatform_(std::move(platform)) {}
@@ -57,11 +91,10 @@ void ImageCacheLoader::obtainImageWithPath(const std::string& imagePath,
     return;
   }
 
-  const std::string url = urlForPath(imagePath);
-  if (startsWith(url, "http://") || startsWith(url, "https://")) {
+  if (const auto url = webUrl(imagePath)) {
     if (!p->http) return failed(imagePath);
     HttpRequest request;
-    request.url = url;
+    request.url = *url;
     requests_.add(fetch<Result<HttpResponse>>(
         *p, [&](auto done) { return p->http->send(std::move(request), std::move(done)); },
         [codec = p->imageCodec, imagePath](Result<HttpResponse>& result) -> ImagePtr {
@@ -76,23 +109,22 @@ void ImageCacheLoader::obtainImageWithPath(const std::string& imagePath,
     return;
   }
 
-  std::string file;
-  if (startsWith(url, "file://")) {
-    file = percentDecode(std::string_view(url).substr(7));
-  } else if (startsWith(imagePath, "/")) {
-    file = imagePath;
-  } else {
-    return failed(imagePath);  // neither a web nor a file location
+  const auto file = localPath(imagePath);
+  if (!file) {
+    Log::log("ImageCacheLoader: neither a web address nor a local file:", {imagePath}, Log::Level::error());
+    return failed(imagePath);
   }
   requests_.add(inBackground(
       *p,
-      [codec = p->imageCodec, imagePath, file]() -> ImagePtr {
-        const auto bytes = readFile(file);
-        if (!bytes) {
+      [codec = p->imageCodec, imagePath, file = *file]() -> ImagePtr {
+        // A regular file within the image limit only: no FIFO, device or endless file.
+        auto bytes = readRegularFile(file, kMaxEncodedImageBytes);
+        if (!bytes.ok()) {
+          Log::log("ImageCacheLoader:", {bytes.error().description}, Log::Level::error());
           failed(imagePath);
           return nullptr;
         }
-        return decodeImage(codec, imagePath, *bytes);
+        return decodeImage(codec, imagePath, bytes.value());
       },
       deliver));
 }

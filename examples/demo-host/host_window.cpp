@@ -68,7 +68,7 @@ void showHostWindow(const std::string& mkey, const std::string& mckey) {
   form->addRow(QStringLiteral("Benefits"), benefits);
   form->addRow(QStringLiteral("Copyright footer"), copyright);
   form->addRow(QStringLiteral("Ask for tracking"), tracking);
-  form->addRow(QStringLiteral("Debug log (syslog)"), debug);
+  form->addRow(QStringLiteral("Debug log (Qt logging, orvane.sdk)"), debug);
   form->addRow(QStringLiteral("Primary colour"), primary);
   form->addRow(QStringLiteral("Disabled colour"), disable);
   auto* open = new QPushButton(QStringLiteral("Open the wall"));

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "orvane/events.hpp"
 #include "orvane/export.hpp"
+#include "orvane/orvane_events.hpp"
 #include "orvane/orvane_wall.hpp"
 
 class QWidget;
@@ -21,9 +23,10 @@ namespace orvane {
 // user id, none of them empty. The entry points below and every server request
 // follow this one rule; a request made without it fails at once and sends nothing.
 //
-// Faults of the integration (not initialised, no QApplication, no host widget, a
-// call off the GUI thread) are written to standard error as well as to the log,
-// which is off unless `setDebugEnabled(true)`.
+// Faults of the integration (not initialised, a base URL that does not parse, no
+// QApplication, no host widget, a call off the GUI thread) are the entry point's
+// Outcome, an ErrorEvent for the host's listeners (orvane/events.hpp), and a line on
+// standard error and in the log, which is off unless `setDebugEnabled(true)`.
 class ORVANE_EXPORT Orvane {
  public:
   static constexpr int TYPE_LIST_NATIVE = 1;
@@ -68,16 +71,29 @@ class ORVANE_EXPORT Orvane {
   // window's screen, at any scale factor. The close control closes it; Esc closes the
   // topmost layer in turn (the rewards pop-up, an alert or choice sheet, a screen opened
   // from the list), then the dialog. While it is open, a second call brings it to the
-  // front. Not initialised, or without a host widget: nothing is shown. GUI thread.
-  void presentOrvane(QWidget* from);
+  // front. On a fault (see above) nothing is shown and the Outcome says why. GUI thread.
+  Outcome presentOrvane(QWidget* from);
   // A new wall on every call, for the host to place, with `parent` as its parent (none:
   // the host owns and deletes it). Connect OrvaneWall::closeRequested to remove the wall
-  // when its user closes it. Not initialised (or no QApplication): null, and the reason
-  // on standard error and in the log; nothing is made and nothing is sent. GUI thread.
-  OrvaneWall* orvaneViewController(QWidget* parent = nullptr);
+  // when its user closes it. On a fault: null, and the reason in `outcome` when given;
+  // nothing is made and nothing is sent. GUI thread.
+  OrvaneWall* orvaneViewController(QWidget* parent = nullptr, Outcome* outcome = nullptr);
   // A new carousel of five cards on every call, without a parent, for the host to size,
   // place and delete. Needs no initialize; null without a QApplication. GUI thread.
   QWidget* orvaneCarouselView();
+
+  // Loads the campaign list and the images of the wall's first screen in the background,
+  // so that a wall opened later shows the list at once (and refreshes it quietly). Returns
+  // at once; a failure of the load is an ErrorEvent of the operation "prefetch". Call it
+  // again to load afresh. GUI thread.
+  Outcome prefetch();
+  // Whether a prefetch for the current user has its list in and its first screen's images
+  // loaded (or failed). GUI thread.
+  bool isReady() const;
+
+  // The host's events as Qt signals; the same object on every call. GUI thread. A host
+  // without Qt uses orvane::addEventListener (orvane/events.hpp) instead.
+  OrvaneEvents* events();
 
   // Theme colours, read by the screens when they load; set them on the GUI thread.
   QColor orvaneColorPrimary = QColor::fromRgbF(1.0f, 92 / 255.0f, 90 / 255.0f, 1.0f);
@@ -89,6 +105,8 @@ class ORVANE_EXPORT Orvane {
  private:
   Orvane();
   static OrvaneWall* makeWall(QWidget* parent);
+  // The faults every wall entry point checks, in this order; raised and reported.
+  static Outcome checkEntry(const char* operation, bool needsIdentity);
 
   // The one wall shown by presentOrvane; a second call raises it instead of stacking another.
   QPointer<QWidget> presentedWall_;

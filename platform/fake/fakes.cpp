@@ -1,6 +1,7 @@
 #include "platform/fake/fakes.hpp"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <optional>
 
@@ -58,8 +59,10 @@ void CapturingLogSink::reject(LogType type) {
 
 // --- tracking
 
-void FakeTrackingAuthorization::requestAuthorization(std::function<void(int)> completion) {
+void FakeTrackingAuthorization::requestAuthorization(std::function<void(int)> completion,
+                                                     std::weak_ptr<AlertHost> host) {
   ++requests;
+  askedOver = std::move(host);
   if (currentStatus != tracking::notDetermined) {
     completion(currentStatus);
     return;
@@ -138,11 +141,20 @@ std::string FakeImageCodec::bytes(int width, int height) {
   return "IMG " + std::to_string(width) + " " + std::to_string(height);
 }
 
-ImagePtr FakeImageCodec::decode(std::string_view bytes) const {
-  int w = 0, h = 0;
+std::optional<DeclaredSize> FakeImageCodec::declaredSize(std::string_view bytes) const {
+  long long w = 0, h = 0;
   const std::string text(bytes.substr(0, 64));
-  if (std::sscanf(text.c_str(), "IMG %d %d", &w, &h) != 2 || w <= 0 || h <= 0) return nullptr;
-  return make(w, h);
+  if (std::sscanf(text.c_str(), "IMG %lld %lld", &w, &h) != 2 || w <= 0 || h <= 0) return std::nullopt;
+  return DeclaredSize{w, h};
+}
+
+ImagePtr FakeImageCodec::decode(std::string_view bytes) const {
+  const auto size = declaredSize(bytes);
+  if (bytes.size() > kMaxEncodedImageBytes || !size || !fitsDecodeBound(size->width, size->height) ||
+      size->width > INT_MAX || size->height > INT_MAX)
+    return nullptr;
+  ++decodes;
+  return make(static_cast<int>(size->width), static_cast<int>(size->height));
 }
 
 std::optional<std::string> FakeImageCodec::encodeJpeg(const Image& image, double) const {

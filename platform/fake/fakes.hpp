@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -74,17 +75,18 @@ class FakeAdvertisingId : public AdvertisingId {
   std::string id = "6D92078A-8246-4BA4-AE5B-76104861E7DC";
 };
 
-// Answers with a scripted status; counts the requests.
+// Answers with a scripted status; counts the requests and keeps the host asked over.
 class FakeTrackingAuthorization : public TrackingAuthorization {
  public:
   int status() const override { return currentStatus; }
-  void requestAuthorization(std::function<void(int)> completion) override;
+  void requestAuthorization(std::function<void(int)> completion, std::weak_ptr<AlertHost> host) override;
 
   int currentStatus = tracking::notDetermined;
   int answer = tracking::authorized;  // what the user picks when asked
   bool deferAnswer = false;           // keep the completion for the test to call
   int requests = 0;
   std::function<void(int)> pending;
+  std::weak_ptr<AlertHost> askedOver;  // the host of the latest request
 };
 
 // Records what was opened; answers can-open and open from a script.
@@ -110,9 +112,11 @@ class RecordingAlertHost : public AlertHost {
   std::vector<Alert> alerts;
 };
 
-// An image is a tiny text: "IMG w h" (decode/encode/draw round-trip through it).
+// An image is a tiny text, "IMG <width> <height>" (decode/encode/draw round-trip through
+// it), decoded within the same bounds as a real codec; `decodes` counts the images made.
 class FakeImageCodec : public ImageCodec {
  public:
+  std::optional<DeclaredSize> declaredSize(std::string_view bytes) const override;
   ImagePtr decode(std::string_view bytes) const override;
   std::optional<std::string> encodeJpeg(const Image& image, double quality) const override;
   std::optional<std::string> encodePng(const Image& image) const override;
@@ -121,6 +125,7 @@ class FakeImageCodec : public ImageCodec {
   static ImagePtr make(int width, int height);
   static std::string bytes(int width, int height);
   bool failEncoding = false;
+  mutable std::atomic<int> decodes{0};
 };
 
 // Scripted HTTP: answers in order from `responses` (or `handler`), records every request.

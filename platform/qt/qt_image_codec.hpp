@@ -19,9 +19,11 @@ class QtImage : public Image {
 };
 
 // Image coding with QImage's codecs. QImage works off the GUI thread, so every call is
-// safe from the executor's threads.
+// safe from the executor's threads. Decoding reads raster formats only (PNG, JPEG, GIF,
+// BMP, WebP) and checks the size a header declares before decoding.
 class QtImageCodec : public ImageCodec {
  public:
+  std::optional<DeclaredSize> declaredSize(std::string_view bytes) const override;
   ImagePtr decode(std::string_view bytes) const override;
   std::optional<std::string> encodeJpeg(const Image& image, double quality) const override;
   std::optional<std::string> encodePng(const Image& image) const override;
@@ -29,6 +31,15 @@ class QtImageCodec : public ImageCodec {
 
   // The QImage behind an image of this codec; null for a foreign image.
   static const QImage* qimage(const Image& image);
+
+  // What `decode` does, with the reason when no image comes out; `upright` turns a photo
+  // by its orientation metadata (the inquiry's screenshots). Any thread.
+  struct Decoded {
+    QImage image;           // null when refused or unreadable
+    bool tooLarge = false;  // refused by the pixel bound (declared or decoded size)
+    QString error;          // why the image is null
+  };
+  static Decoded decodeBounded(std::string_view bytes, bool upright = false);
 };
 
 }  // namespace orvane::qt

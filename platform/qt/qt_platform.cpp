@@ -14,10 +14,10 @@
 #include "platform/qt/qt_device_info.hpp"
 #include "platform/qt/qt_image_codec.hpp"
 #include "platform/qt/qt_key_value_store.hpp"
+#include "platform/qt/qt_log_sink.hpp"
 #include "platform/qt/qt_main_queue.hpp"
 #include "platform/qt/qt_tracking_authorization.hpp"
 #include "platform/qt/qt_url_opener.hpp"
-#include "platform/qt/syslog_log_sink.hpp"
 
 namespace orvane::qt {
 
@@ -77,7 +77,7 @@ std::shared_ptr<Platform> QtPlatform::make() {
   p->advertisingId = std::make_shared<QtAdvertisingId>(tracking);
   p->device = std::make_shared<QtDeviceInfo>(p->store);
   p->clock = std::make_shared<SystemClock>();
-  p->logSink = std::make_shared<SyslogLogSink>();
+  p->logSink = std::make_shared<QtLogSink>();
   p->http = makeCurlHttpSession();
   p->imageCodec = std::make_shared<QtImageCodec>();
   return p;

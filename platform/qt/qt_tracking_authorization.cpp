@@ -58,16 +58,46 @@ void QtTrackingAuthorization::remember(int answer) {
   if (wasAllowed != (answer == tracking::authorized)) advertisingId_.reset();
 }
 
-void QtTrackingAuthorization::requestAuthorization(std::function<void(int status)> completion) {
+// Lives in the alert's button handlers: pressed, it answers; dropped unanswered (the
+// screen went away with it), it releases the waiters.
+struct QtTrackingAuthorization::Question {
+  Question(std::weak_ptr<QtTrackingAuthorization> owner, std::uint64_t id)
+      : owner(std::move(owner)), id(id) {}
+  Question(const Question&) = delete;
+  Question& operator=(const Question&) = delete;
+  ~Question() {
+    auto* app = QCoreApplication::instance();
+    if (answered || !app) return;
+    // On a later turn: this runs inside the host's teardown.
+    QMetaObject::invokeMethod(
+        app,
+        [owner = owner, id = id] {
+          if (auto self = owner.lock()) self->finishQuestion(id, self->unansweredStatus(), false);
+        },
+        Qt::QueuedConnection);
+  }
+  void answer(int status) {
+    if (answered) return;
+    answered = true;
+    if (auto self = owner.lock()) self->finishQuestion(id, status, true);
+  }
+
+  std::weak_ptr<QtTrackingAuthorization> owner;
+  std::uint64_t id;
+  bool answered = false;
+};
+
+void QtTrackingAuthorization::requestAuthorization(std::function<void(int status)> completion,
+                                                   std::weak_ptr<AlertHost> host) {
   if (!completion) completion = [](int) {};
   if (!onGuiThread()) {
     // Widgets live in the GUI thread only.
     if (auto* app = QCoreApplication::instance()) {
       QMetaObject::invokeMethod(
           app,
-          [weak = weak_from_this(), completion = std::move(completion)]() mutable {
+          [weak = weak_from_this(), completion = std::move(completion), host = std::move(host)]() mutable {
             if (auto self = weak.lock()) {
-              self->requestAuthorization(std::move(completion));
+              self->requestAuthorization(std::move(completion), std::move(host));
             } else {
               completion(tracking::notDetermined);
             }
@@ -84,14 +114,61 @@ void QtTrackingAuthorization::requestAuthorization(std::function<void(int status
     return;
   }
   waiting_.push_back(std::move(completion));
-  showDialog();
+  presenter_ = std::move(host);
+  ask();
 }
 
 QMessageBox* QtTrackingAuthorization::dialog() const { return dialog_.data(); }
 
+bool QtTrackingAuthorization::isAsking() const { return question_ != 0 || !dialog_.isNull(); }
+
 void QtTrackingAuthorization::showSettings() {
   if (!onGuiThread()) return;
-  showDialog();
+  ask();
+}
+
+int QtTrackingAuthorization::unansweredStatus() const {
+  return status() == tracking::notDetermined ? tracking::denied : status();
+}
+
+void QtTrackingAuthorization::ask() {
+  if (question_ != 0) return;  // the open question answers everyone who waits
+  if (!dialog_) {
+    if (auto host = presenter_.lock()) {
+      askOver(*host);
+      return;
+    }
+  }
+  showDialog();  // or raises the open one
+}
+
+void QtTrackingAuthorization::askOver(AlertHost& host) {
+  const std::uint64_t id = ++lastQuestion_;
+  question_ = id;
+  auto question = std::make_shared<Question>(weak_from_this(), id);
+  const bool allowed = status() == tracking::authorized;
+  Alert alert;
+  alert.title = localized("ov_tracking_title");
+  alert.message = localized("ov_tracking_message");
+  // Esc means no (the cancel button); Enter keeps the current answer.
+  AlertAction deny;
+  deny.title = localized("ov_tracking_deny");
+  deny.style = AlertAction::Style::cancel;
+  deny.preferred = !allowed;
+  deny.handler = [question] { question->answer(tracking::denied); };
+  AlertAction allow;
+  allow.title = localized("ov_tracking_allow");
+  allow.preferred = allowed;
+  allow.handler = [question] { question->answer(tracking::authorized); };
+  alert.actions = {std::move(deny), std::move(allow)};
+  question.reset();  // the alert's buttons hold it from here on
+  host.present(std::move(alert));
+}
+
+void QtTrackingAuthorization::finishQuestion(std::uint64_t id, int answer, bool remember) {
+  if (id != question_) return;  // answered already, or another question is open now
+  question_ = 0;
+  finish(answer, remember);
 }
 
 void QtTrackingAuthorization::showDialog() {
@@ -122,7 +199,7 @@ void QtTrackingAuthorization::showDialog() {
       finish(tracking::denied, true);
     } else {
       // Closed without a choice: no tracking this time, ask again next time.
-      finish(status() == tracking::notDetermined ? tracking::denied : status(), false);
+      finish(unansweredStatus(), false);
     }
   });
   // Torn down without finishing (its application quits): release the waiters.

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QPointer>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "core/support/platform/alert_host.hpp"
 #include "core/support/platform/key_value_store.hpp"
 #include "core/support/platform/tracking_authorization.hpp"
 #include "platform/qt/stored_uuid.hpp"
@@ -15,9 +17,17 @@ class QMessageBox;
 
 namespace orvane::qt {
 
-// Asks the user, in a consent dialog, whether the application may track, and
-// remembers the answer in the store. The dialog is shown with open(), never exec():
-// no nested event loop. Main thread, except `status` and `advertisingIdentifier`.
+// Asks the user whether the application may track, and remembers the answer in the
+// store. Main thread, except `status` and `advertisingIdentifier`.
+//
+// The question is an alert of the screen that asks: the flow hands its alert host
+// (the wall's) with the request, so the question blocks the wall like the wall's own
+// alerts, as the phone's prompt blocks the screen. Esc answers no; Enter keeps the
+// current answer. Without a live screen (a request without a host, or the privacy
+// settings page with no wall left) a consent dialog asks instead. Neither runs a
+// nested event loop. One question at a time answers every request that waits; one
+// that goes away unanswered (its screen closed) answers "not allowed" without
+// remembering it, so the user is asked again next time.
 //
 // It also keeps the desktop's advertising identifier, which goes with the answer as
 // on the phone platforms: a random per-user UUID handed out only while the user
@@ -42,26 +52,35 @@ class QtTrackingAuthorization final : public TrackingAuthorization,
 
   // The remembered answer; a stored value that is no status reads as not determined.
   int status() const override;
-  // Answers at once when determined; otherwise shows the dialog (once, however many
-  // requests arrive while it is open) and answers every waiting request with the
-  // user's choice. The completion runs on the main thread.
-  void requestAuthorization(std::function<void(int status)> completion) override;
+  // Answers at once when determined; otherwise asks over `host` (or in the dialog)
+  // and answers with the user's choice. The completion runs on the main thread.
+  void requestAuthorization(std::function<void(int status)> completion,
+                            std::weak_ptr<AlertHost> host) override;
 
   // The stored identifier (made on first use) while the user allows tracking, else
   // the all-zero UUID. Any thread.
   std::string advertisingIdentifier();
 
-  // The privacy settings page: shows the dialog again so that the user can change
-  // the remembered answer.
+  // The privacy settings page: asks again, over the screen of the latest request while
+  // it lives, so that the user can change the remembered answer.
   void showSettings();
 
-  // The open dialog, or null.
+  // Whether a question is open, over a screen or in the dialog.
+  bool isAsking() const;
+  // The open dialog, or null (a question over a screen is that screen's alert).
   QMessageBox* dialog() const;
 
  private:
+  struct Question;
+
+  void ask();
+  void askOver(AlertHost& host);
   void showDialog();
+  void finishQuestion(std::uint64_t id, int answer, bool remember);
   void finish(int answer, bool remember);
   void remember(int answer);
+  // What a question closed without a choice means: no tracking this time.
+  int unansweredStatus() const;
 
   std::shared_ptr<KeyValueStore> store_;
   // Held while the answer and the identifier are read or changed together, so that a
@@ -69,6 +88,9 @@ class QtTrackingAuthorization final : public TrackingAuthorization,
   // fresh one made just before the old is dropped.
   std::mutex consentMutex_;
   StoredUuid advertisingId_;
+  std::weak_ptr<AlertHost> presenter_;  // the screen of the latest request
+  std::uint64_t question_ = 0;          // the open question over a screen, 0 when none
+  std::uint64_t lastQuestion_ = 0;
   QPointer<QMessageBox> dialog_;
   std::vector<std::function<void(int)>> waiting_;
 };

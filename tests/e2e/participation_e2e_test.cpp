@@ -128,7 +128,7 @@ class LandingOpener : public UrlOpener {
 };
 
 struct Receiver : JoinProtocol {
-  void onParticipationCheckPossible() override { ++checks; }
+  void onParticipationCheckPossible(std::int64_t /*campid*/) override { ++checks; }
   void onAccumulationPossible(std::int64_t campid, const std::string& ovnkey) override {
     accumulations.emplace_back(campid, ovnkey);
   }

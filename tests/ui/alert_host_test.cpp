@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <memory>
@@ -98,10 +99,13 @@ TEST_F(AlertHostTest, EscapeCancelsAndEnterConfirms) {
   EXPECT_EQ(pressed, (std::vector<std::string>{"A/Go", "B/Cancel", "C/OK"}));
 }
 
-// Tab never reaches the window under a modal alert.
+// Tab never reaches the window under a modal alert, even from a control that had the
+// focus before it opened (Space on a focused campaign cell takes part).
 TEST_F(AlertHostTest, TabCyclesAmongTheAlertsButtonsOnly) {
   auto* below = new QPushButton("below", window.get());
+  below->setFocusPolicy(Qt::StrongFocus);
   below->show();
+  below->setFocus();
   host->present(alert("A", {"One", "Two"}));
   std::set<QWidget*> visited;
   for (int i = 0; i < 5; ++i) {
@@ -113,6 +117,14 @@ TEST_F(AlertHostTest, TabCyclesAmongTheAlertsButtonsOnly) {
   QTest::keyClick(window->focusWidget(), Qt::Key_Backtab);
   EXPECT_TRUE(overlay()->isAncestorOf(window->focusWidget()));
   EXPECT_FALSE(below->hasFocus());
+}
+
+TEST_F(AlertHostTest, EnterPressesThePreferredButtonEvenACancelOne) {
+  Alert a = alert("A", {"No", "Yes"}, 0);
+  a.actions[0].preferred = true;
+  host->present(std::move(a));
+  QTest::keyClick(overlay(), Qt::Key_Return);
+  EXPECT_EQ(pressed, (std::vector<std::string>{"A/No"}));
 }
 
 TEST_F(AlertHostTest, ActionSheetMarksTheCurrentEntryAndCancelsOnAClickOutside) {
@@ -171,6 +183,20 @@ TEST_F(AlertHostTest, OverlayFollowsTheWindowSize) {
   EXPECT_EQ(overlay()->size(), QSize(500, 900));
   QWidget* card = host->currentAlertWidget();
   EXPECT_EQ(card->geometry().center().x(), QRect(0, 0, 500, 900).center().x());
+}
+
+TEST_F(AlertHostTest, ALongMessageGetsTheHeightItsLinesNeed) {
+  Alert a = alert("A question with a title", {"No", "Yes"}, 0);
+  a.message = std::string(12, ' ');
+  for (int i = 0; i < 12; ++i) a.message += "several words that wrap ";
+  host->present(std::move(a));
+  QCoreApplication::processEvents();
+  const auto labels = host->currentAlertWidget()->findChildren<QLabel*>();
+  ASSERT_EQ(labels.size(), 2);
+  for (auto* label : labels)
+    EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
+  EXPECT_LE(labels[0]->geometry().bottom(), labels[1]->geometry().top());
+  EXPECT_LE(labels[1]->geometry().bottom(), button(0)->mapTo(host->currentAlertWidget(), QPoint(0, 0)).y());
 }
 
 }  // namespace

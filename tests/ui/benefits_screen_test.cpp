@@ -13,8 +13,11 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "core/screens/reward_history.hpp"
+#include "orvane/events.hpp"
 #include "orvane/localized.hpp"
 #include "ui/screens/benefits_view_controller.hpp"
 #include "ui/screens/orvane_view_controller.hpp"
@@ -303,7 +306,18 @@ TEST_F(BenefitsScreen, PeriodsCountFromWhenTheScreenWasMade) {
   EXPECT_EQ(lastQuery("sdate"), compact(made.addDays(-7)).toStdString());
 }
 
+// The host's error events, as "operation code" lines.
+struct ErrorLines : EventListener {
+  void onError(const ErrorEvent& e) override { lines.push_back(e.operation + " " + std::to_string(e.code)); }
+  bool has(const std::string& line) const {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+  std::vector<std::string> lines;
+};
+
 TEST_F(BenefitsScreen, FailuresShowTheNoticeAndKeepTheRows) {
+  const auto errors = std::make_shared<ErrorLines>();
+  addEventListener(errors);
   open();
   ASSERT_EQ(screen_->reward().size(), 6u);
   const auto kept = screen_->reward();
@@ -329,6 +343,10 @@ TEST_F(BenefitsScreen, FailuresShowTheNoticeAndKeepTheRows) {
     EXPECT_TRUE(tableShown()) << c.what;
   }
   EXPECT_TRUE(sink_->contains("BenefitsViewController getRewardList Error :  Optional(500)"));
+  // The failures the screen reports reach the host too.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return errors->has("rewards history 503"); }, 5000));
+  EXPECT_TRUE(errors->has("rewards history " + std::to_string(error_code::decoding)));
+  removeEventListener(errors.get());
 
   // A 200 without a list is an empty table.
   server_->force({.endpoint = kRewardPath, .result = 200, .times = 1});
@@ -503,7 +521,8 @@ TEST_F(WallBarOnXvfb, TheBarControlsAreDrawnLightUpAndOpenByPointerAndKeys) {
   input.moveTo(back->mapToGlobal(back->rect().center()));
   input.click();
   ASSERT_TRUE(QTest::qWaitFor([&] { return wall_->viewControllers().size() == 1; }, 5000));
-  for (int i = 0; i < 12 && QApplication::focusWidget() != history; ++i) {
+  // Tab visits every row of the list on its way round to the bar.
+  for (int i = 0; i < 80 && QApplication::focusWidget() != history; ++i) {
     QWidget* before = QApplication::focusWidget();
     input.key(XTestInput::kTab);
     (void)QTest::qWaitFor([&] { return QApplication::focusWidget() != before; }, 1000);

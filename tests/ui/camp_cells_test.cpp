@@ -52,9 +52,18 @@ TEST(CampCells, TheOrdinaryCellShowsTheCampaignAndItsState) {
   EXPECT_EQ(cell.lchDivision(), 10);
   EXPECT_EQ(cell.nativeImageRect().height(), (390 - 32) / 2);
   EXPECT_EQ(cell.titleText(), "Campaign 1");
-  EXPECT_EQ(cell.contentText(), "Install and open1,000 P");
+  EXPECT_EQ(cell.contentText(), "Install and open 1,000 P");
   EXPECT_EQ(cell.buttonText(), "Join");
   EXPECT_EQ(cell.state(), CampTableViewCell::State::join);
+
+  // The price never touches the description, and adds no space where none is needed.
+  for (const auto& [desc, shown] : std::vector<std::pair<std::string, QString>>{
+           {"", "1,000 P"}, {"ends in a space ", "ends in a space 1,000 P"}, {"a<br>", "a\n1,000 P"}}) {
+    Camp d = camp(1);
+    d.rewarddesc = desc;
+    cell.setItem(d, 0, Orvane::TYPE_LIST_ICON, nullptr);
+    EXPECT_EQ(cell.contentText(), shown) << desc;
+  }
 
   // Icon style ignores nativeurl; list type 0 behaves the same.
   for (int listType : {Orvane::TYPE_LIST_ICON, 0}) {

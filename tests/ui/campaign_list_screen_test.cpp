@@ -1,9 +1,13 @@
+#include <QApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <functional>
@@ -13,11 +17,14 @@
 #include "core/screens/camp_ordering.hpp"
 #include "core/support/notification_center.hpp"
 #include "orvane/localized.hpp"
+#include "ui/screens/camp_cell.hpp"
 #include "ui/screens/camp_cps_table_view_cell.hpp"
 #include "ui/screens/can_receive_benefits_view_controller.hpp"
 #include "ui/screens/detail_view_controller.hpp"
 #include "ui/screens/orvane_view_controller.hpp"
+#include "ui/sdk/qt_alert_host.hpp"
 #include "wall_test_support.hpp"
+#include "xtest_input.hpp"
 
 namespace orvane::testing {
 namespace {
@@ -125,6 +132,11 @@ TEST_F(CampaignListScreen, BothKindsShowTabsAndSortSurvivesAReload) {
   EXPECT_TRUE(child<QWidget>("v_coins_calue")->isVisible());
   EXPECT_TRUE(child<QLabel>("l_coins_value")->text().contains(' '));
   EXPECT_EQ(child<QLabel>("l_coins_value")->text(), screen_->rewardText());
+  // The total in 20 px bold accent.
+  const QLabel* total = child<QLabel>("l_coins_value");
+  EXPECT_EQ(total->font().pixelSize(), 20);
+  EXPECT_EQ(total->font().weight(), QFont::Bold);
+  EXPECT_EQ(total->palette().color(total->foregroundRole()), Orvane::shared().orvaneColorPrimary);
 
   // The CPS tab, by a real click: CPS rows in CPS cells.
   QTest::mouseClick(child<QPushButton>("sc_camp_1"), Qt::LeftButton);
@@ -240,8 +252,20 @@ TEST_F(CampaignListScreen, ADecodingFailureAlertsAndKeepsTheLastList) {
   EXPECT_EQ(screen_->selectedAllCampList(), shown);
   EXPECT_EQ(screen_->tableView()->numberOfRows(), static_cast<int>(shown.size()));
   EXPECT_TRUE(sink_->contains("OrvaneViewController Decoding Error"));
+  EXPECT_TRUE(alertText().contains(QString::fromStdString(localized("ov_load_unavailable"))));
+  EXPECT_TRUE(sink_->contains("Orvane list failed: decoding"));
   ASSERT_TRUE(pressAlertButton(0));
   EXPECT_TRUE(QTest::qWaitFor([&] { return alert() == nullptr; }, 2000));
+
+  // A setting the host never made: the user reads a plain sentence, the log the setting.
+  platform_->store->setString(keys::kMkey, "");
+  ASSERT_TRUE(reload());
+  ASSERT_NE(alert(), nullptr);
+  EXPECT_FALSE(alertText().contains(keys::kMkey)) << alertText().toStdString();
+  EXPECT_TRUE(alertText().contains(QString::fromStdString(localized("ov_load_unavailable"))));
+  EXPECT_TRUE(sink_->contains("Orvane list failed: notConfigured"));
+  EXPECT_TRUE(sink_->contains(keys::kMkey));
+  ASSERT_TRUE(pressAlertButton(0));
 }
 
 TEST_F(CampaignListScreen, PopUpPresentationHidesTheTopBand) {
@@ -276,6 +300,210 @@ TEST_F(CampaignListScreen, PopUpPresentationHidesTheTopBand) {
   ASSERT_TRUE(reload());
   QCoreApplication::processEvents();
   EXPECT_EQ(wall_->findChild<ui::CanReceiveBenefitsViewController*>(), nullptr);
+}
+
+// The benefits pop-ups over the wall that are on screen, not on their way out.
+std::vector<ui::CanReceiveBenefitsViewController*> openPopUps(QWidget* wall) {
+  std::vector<ui::CanReceiveBenefitsViewController*> open;
+  for (auto* popup : wall->findChildren<ui::CanReceiveBenefitsViewController*>())
+    if (!popup->isDismissed() && popup->isVisible()) open.push_back(popup);
+  return open;
+}
+
+QString popUpTotal(ui::CanReceiveBenefitsViewController* popup) {
+  auto* value = popup->findChild<QLabel*>("l_popup_coins_value");
+  return value ? value->text() : QString();
+}
+
+TEST_F(CampaignListScreen, LoadsWhileThePopUpIsOpenUpdateItInsteadOfStackingMore) {
+  open(Orvane::TYPE_BENEFITS_DISPLAY_POPUP);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return openPopUps(wall_).size() == 1; }, 2000));
+  const QString first = screen_->rewardText();
+  EXPECT_EQ(popUpTotal(openPopUps(wall_)[0]), first);
+  QPointer<ui::CanReceiveBenefitsViewController> popup(openPopUps(wall_)[0]);
+
+  // The same server with fewer campaigns: a smaller total, loaded twice, the second
+  // load starting while the first is still on its way.
+  restartWith([](const QJsonObject& c) { return c["bm"].toInt() == 1; });
+  server_->force({.endpoint = "/v1/req", .delayMs = 200});
+  const int before = updates_;
+  NotificationCenter::shared().post(kActionListChange);
+  NotificationCenter::shared().post(kActionListChange);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return updates_ > before; }, 5000));
+  QTest::qWait(0);
+  ASSERT_NE(screen_->rewardText(), first);
+  ASSERT_EQ(openPopUps(wall_).size(), 1u);
+  EXPECT_EQ(openPopUps(wall_)[0], popup.data()) << "the open pop-up is updated, not replaced";
+  EXPECT_EQ(popUpTotal(popup), screen_->rewardText());
+  EXPECT_EQ(popup->rewardPriceAndMark, screen_->rewardText());
+}
+
+TEST_F(CampaignListScreen, APopUpNeverCoversAnAlertAndShowsOnceTheAlertsHaveClosed) {
+  open(Orvane::TYPE_BENEFITS_DISPLAY_POPUP);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return openPopUps(wall_).size() == 1; }, 2000));
+  QPointer<ui::CanReceiveBenefitsViewController> first(openPopUps(wall_)[0]);
+  // The alert on screen (a pressed one lingers until deleted).
+  const auto current = [&] { return wall_->alertHost()->currentAlertWidget(); };
+  const auto press = [&] {
+    auto* button = current() ? current()->findChild<QPushButton*>("alert_button_0") : nullptr;
+    if (button) QTest::mouseClick(button, Qt::LeftButton);
+    return button != nullptr;
+  };
+
+  // An alert raised while the pop-up is open lies above it.
+  Alert question;
+  question.title = "Q";
+  question.actions.push_back({"OK", AlertAction::Style::normal, {}});
+  wall_->alertHost()->present(question);
+  QWidget* atMiddle = wall_->childAt(wall_->rect().center());
+  ASSERT_NE(atMiddle, nullptr);
+  EXPECT_TRUE(current()->parentWidget()->isAncestorOf(atMiddle) || atMiddle == current()->parentWidget());
+  ASSERT_TRUE(press());
+  first->clickClose();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return first.isNull(); }, 2000));
+
+  // A load while two alerts are queued: no pop-up until both have closed.
+  wall_->alertHost()->present(question);
+  wall_->alertHost()->present(question);
+  ASSERT_TRUE(reload());
+  QTest::qWait(0);
+  EXPECT_TRUE(openPopUps(wall_).empty());
+  ASSERT_TRUE(press());
+  QTest::qWait(0);
+  EXPECT_NE(current(), nullptr);
+  EXPECT_TRUE(openPopUps(wall_).empty());
+  ASSERT_TRUE(press());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return openPopUps(wall_).size() == 1; }, 2000));
+  EXPECT_EQ(popUpTotal(openPopUps(wall_)[0]), screen_->rewardText());
+  EXPECT_EQ(current(), nullptr);
+
+  // A pop-up still waiting when an empty list arrives is dropped: none follows the empty
+  // list's alert, whose button closes the wall.
+  openPopUps(wall_)[0]->clickClose();
+  wall_->alertHost()->present(question);
+  ASSERT_TRUE(reload());
+  server_->force({.endpoint = "/v1/req", .result = 200});  // no campaigns at all
+  ASSERT_TRUE(reload());
+  ASSERT_TRUE(press());  // the question
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return current() && alertText().contains(QString::fromStdString(localized("ov_not_ads"))); },
+      2000));
+  ASSERT_TRUE(press());
+  QTest::qWait(0);
+  QTest::qWait(0);
+  EXPECT_TRUE(openPopUps(wall_).empty());
+}
+
+// The rows' focus: Tab and Backtab walk the rows in order and scroll each one into
+// view; Backtab from the first row leaves for the control above, and the ring is drawn
+// for the keyboard's focus only.
+TEST_F(CampaignListScreen, TabWalksTheRowsInOrderAndShowsEachWhole) {
+  open();
+  wall_->resize(390, 420);
+  wall_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(wall_));
+  auto* table = screen_->tableView();
+  ASSERT_GT(table->numberOfRows(), 4);
+  auto* sort = child<QPushButton>("b_sort");
+  sort->setFocus(Qt::TabFocusReason);
+
+  auto focusedRow = [] {
+    auto* cell = qobject_cast<ui::TableViewCell*>(QApplication::focusWidget());
+    return cell ? cell->row() : -1;
+  };
+  auto wholeInView = [&](int row) {
+    const QRect r = table->rectForRow(row).translated(0, -table->verticalScrollBar()->value());
+    return r.top() >= 0 && r.bottom() < table->viewport()->height();
+  };
+  QTest::keyClick(sort, Qt::Key_Tab);
+  ASSERT_EQ(focusedRow(), 0) << "Tab from the sort control lands on the first row";
+  for (int row = 1; row < table->numberOfRows(); ++row) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(focusedRow(), row);
+    EXPECT_TRUE(wholeInView(row)) << row;
+  }
+  EXPECT_GT(table->verticalScrollBar()->value(), 0);
+  for (int row = table->numberOfRows() - 2; row >= 0; --row) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    ASSERT_EQ(focusedRow(), row);
+    EXPECT_TRUE(wholeInView(row)) << row;
+  }
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), sort);
+
+  // The ring: drawn for the keyboard, not for a click.
+  auto* cell = table->cellForRow(0);
+  ASSERT_NE(cell, nullptr);
+  const QColor accent = Orvane::shared().orvaneColorPrimary;
+  auto ringShown = [&] { return cell->grab().toImage().pixelColor(1, cell->height() / 2) == accent; };
+  // Focus that is already there sends no event: each focus starts from none.
+  cell->clearFocus();
+  cell->setFocus(Qt::MouseFocusReason);
+  EXPECT_FALSE(ringShown());
+  cell->clearFocus();
+  cell->setFocus(Qt::TabFocusReason);
+  EXPECT_TRUE(ringShown());
+}
+
+// The same on the real X11 platform, with keys and the pointer through the X server.
+class CampaignListOnXvfb : public CampaignListScreen {};
+
+TEST_F(CampaignListOnXvfb, RealTabsWalkTheRowsAndTheRowUnderThePointerLightsUp) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+    if (qEnvironmentVariableIsSet("ORVANE_REQUIRE_XCB")) FAIL() << "needs the xcb platform";
+    GTEST_SKIP() << "runs under xvfb-run with QT_QPA_PLATFORM=xcb";
+  }
+  XTestInput input;
+  ASSERT_TRUE(input.ok()) << "no XTEST on this display";
+  open();
+  wall_->move(40, 40);
+  wall_->resize(390, 420);
+  // Xvfb has no window manager to hand the focus over.
+  wall_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(wall_));
+  auto* table = screen_->tableView();
+  ASSERT_GT(table->numberOfRows(), 4);
+
+  // Real Tabs: the bar, the kind tabs and the sort control come before the rows, which
+  // follow in order, each scrolled into view.
+  auto* sort = child<QPushButton>("b_sort");
+  std::vector<QWidget*> before;
+  for (int i = 0; i < 16 && !qobject_cast<ui::TableViewCell*>(QApplication::focusWidget()); ++i) {
+    QWidget* was = QApplication::focusWidget();
+    if (was) before.push_back(was);
+    input.key(XTestInput::kTab);
+    (void)QTest::qWaitFor([&] { return QApplication::focusWidget() != was; }, 1000);
+  }
+  ASSERT_FALSE(before.empty());
+  EXPECT_EQ(before.back(), sort) << "the sort control comes right before the rows";
+  auto* first = qobject_cast<ui::TableViewCell*>(QApplication::focusWidget());
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->row(), 0);
+  for (int row = 1; row <= 4; ++row) {
+    QWidget* was = QApplication::focusWidget();
+    input.key(XTestInput::kTab);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != was; }, 2000));
+    auto* cell = qobject_cast<ui::TableViewCell*>(QApplication::focusWidget());
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->row(), row);
+    const QRect shown(cell->mapTo(table->viewport(), QPoint(0, 0)), cell->size());
+    EXPECT_TRUE(table->viewport()->rect().contains(shown)) << "row " << row << " is not whole in view";
+  }
+  EXPECT_GT(table->verticalScrollBar()->value(), 0);
+
+  // The pointer over a row: the quiet fill, on the X server's screen.
+  auto* cell = static_cast<ui::TableViewCell*>(QApplication::focusWidget());
+  const QPoint spot(8, 8);
+  auto shownAt = [&](QPoint local) {
+    const QPoint at = cell->mapToGlobal(local);
+    return cell->screen()->grabWindow(0, at.x(), at.y(), 1, 1).toImage().pixelColor(0, 0);
+  };
+  EXPECT_EQ(shownAt(spot), QColor(Qt::white));
+  input.moveTo(cell->mapToGlobal(QPoint(cell->width() / 2, 8)));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return cell->underMouse(); }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shownAt(spot) == QColor(0xF7, 0xF7, 0xF7); }, 5000))
+      << qPrintable(shownAt(spot).name());
+  EXPECT_EQ(cell->cursor().shape(), Qt::PointingHandCursor);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFocusEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -80,6 +81,61 @@ class DetailScreenTest : public testing::WallTest {
   std::unique_ptr<NavigationController> nav;
 };
 
+// The back name a detail screen gave the list goes with it: a screen pushed later
+// (the inquiry form, which names none) must not show the campaign's name.
+TEST_F(DetailScreenTest, TheBackNameItGaveTheListGoesWithIt) {
+  root->navigationItem().backButtonTitle = "";
+  QPointer<DetailViewController> detail = open(camp(0), false);
+  EXPECT_EQ(nav->findChild<QToolButton*>("b_back")->text(), "Cloudberry Puzzle");
+  nav->popViewController(false);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_TRUE(detail.isNull());
+  EXPECT_EQ(root->navigationItem().backButtonTitle, "");
+  nav->pushViewController(new ViewController(services()), false);
+  EXPECT_EQ(nav->findChild<QToolButton*>("b_back")->text(), QString::fromStdString(localized("ov_back")));
+}
+
+// A click leaves the reward button and the back control plain; the keyboard's focus is
+// drawn, and stays drawn when it comes back from a pop-up.
+TEST_F(DetailScreenTest, OnlyTheKeyboardsFocusIsDrawn) {
+  auto* detail = open(camp(0));
+  nav->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(nav.get()));
+  QPushButton* button = reward(detail);
+  // Focus that is already there sends no event: each focus starts from none.
+  // Tab's reason as the keyboard gives it: a key was the user's latest press.
+  auto focusBy = [](QWidget* w, Qt::FocusReason reason) {
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) QTest::keyClick(w, Qt::Key_Shift);
+    w->clearFocus();
+    w->setFocus(reason);
+  };
+  auto edge = [&] { return button->grab().toImage().pixelColor(1, button->height() / 2); };
+  focusBy(button, Qt::MouseFocusReason);
+  EXPECT_NE(edge(), QColor(0x11, 0x11, 0x11));
+  focusBy(button, Qt::TabFocusReason);
+  EXPECT_EQ(edge(), QColor(0x11, 0x11, 0x11));
+  // Qt hands the focus on with Tab's reason when the focused widget hides (a pop-up
+  // closed by a click, a screen pushed over the list): after a click it stays plain.
+  QTest::mouseClick(detail->findChild<QLabel*>("l_title"), Qt::LeftButton);
+  button->clearFocus();
+  button->setFocus(Qt::TabFocusReason);
+  EXPECT_NE(edge(), QColor(0x11, 0x11, 0x11));
+
+  auto* back = nav->findChild<QToolButton*>("b_back");
+  for (QWidget* control : {static_cast<QWidget*>(button), static_cast<QWidget*>(back)}) {
+    focusBy(control, Qt::MouseFocusReason);
+    EXPECT_FALSE(control->property("keyboardFocus").toBool()) << control->objectName().toStdString();
+    focusBy(control, Qt::BacktabFocusReason);
+    EXPECT_TRUE(control->property("keyboardFocus").toBool()) << control->objectName().toStdString();
+    QFocusEvent out(QEvent::FocusOut, Qt::PopupFocusReason);
+    QCoreApplication::sendEvent(control, &out);
+    EXPECT_FALSE(control->property("keyboardFocus").toBool());
+    QFocusEvent in(QEvent::FocusIn, Qt::PopupFocusReason);
+    QCoreApplication::sendEvent(control, &in);
+    EXPECT_TRUE(control->property("keyboardFocus").toBool()) << "lost on the way back from a pop-up";
+  }
+}
+
 TEST_F(DetailScreenTest, FillsTheScreenAndTakesTheFlowsAlerts) {
   auto* detail = open(camp(0));
   EXPECT_EQ(root->navigationItem().backButtonTitle, "Cloudberry Puzzle");
@@ -87,7 +143,7 @@ TEST_F(DetailScreenTest, FillsTheScreenAndTakesTheFlowsAlerts) {
   EXPECT_EQ(detail->findChild<QLabel*>("l_title")->text(), "Cloudberry Puzzle");
   const QString content = detail->findChild<QTextBrowser*>("l_content")->toPlainText();
   EXPECT_TRUE(content.startsWith("Install and reach level 3")) << content.toStdString();
-  EXPECT_TRUE(content.endsWith("1,500 P")) << content.toStdString();
+  EXPECT_TRUE(content.endsWith(" 1,500 P")) << "the price touches the description: " << content.toStdString();
   EXPECT_EQ(detail->findChild<QTextBrowser*>("l_how_participate")->toPlainText(),
             "Install the app.\nOpen it once.");
   EXPECT_EQ(reward(detail)->text(), "Install and play");
@@ -133,7 +189,7 @@ TEST_F(DetailScreenTest, ConvertedCampaignWaitsForTheFlowThenChecksAndCollects) 
 
   int listChanges = 0;
   auto observation = NotificationCenter::shared().observe(kActionListChange, [&] { ++listChanges; });
-  detail->onParticipationCheckPossible();
+  detail->onParticipationCheckPossible(10001);
   EXPECT_EQ(reward(detail)->text(), QString::fromStdString(localized("ov_participation_check")));
   EXPECT_EQ(listChanges, 1);
   QTest::mouseClick(reward(detail), Qt::LeftButton);

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -206,6 +208,10 @@ TEST_F(InquiryFormTest, LoadsBothAndChecksEntriesInOrderAsTheUserTypes) {
   EXPECT_FALSE(find<QWidget>("v_ad_select_row")->isVisible());
   EXPECT_EQ(find<QPlainTextEdit>("tv_input_inquiry")->placeholderText(), tr("ov_input_inquiry"));
   snapshot("inquiry-empty");
+  // The wall's thin scroll bar, not the desktop's with arrows.
+  auto* bar = find<QScrollArea>("sv_main")->verticalScrollBar();
+  bar->ensurePolished();
+  EXPECT_LE(bar->sizeHint().width(), 8);
 
   auto* submitButton = find<QPushButton>("b_positive");
   EXPECT_FALSE(submitButton->isEnabled());
@@ -336,6 +342,12 @@ TEST_F(InquiryFormTest, AFailedOrSilentSubmissionTellsTheUserAndKeepsEverything)
   form_->setSubmissionTimeLimit(300ms);
   server_->force({.endpoint = "/api/cs", .delayMs = 20'000, .times = 1});
   submit();
+  EXPECT_NE(form_->vProgress(), nullptr);
+  // Esc during the submission, by key and through the window's own path, leaves the
+  // form and its overlay where they are.
+  QTest::keyClick(form_->vProgress(), Qt::Key_Escape);
+  nav_->handleEscape();
+  EXPECT_EQ(nav_->topViewController(), form_);
   EXPECT_NE(form_->vProgress(), nullptr);
   ASSERT_TRUE(spinUntil([&] { return alert() != nullptr; }, 8s));
   EXPECT_EQ(form_->vProgress(), nullptr);

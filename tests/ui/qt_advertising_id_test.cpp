@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -43,22 +42,6 @@ class RecordingSession : public HttpSession {
   std::vector<std::string> urls_;
 };
 
-void press(const char* buttonName) {
-  QMessageBox* box = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        for (auto* w : QApplication::topLevelWidgets()) {
-          if (w->objectName() == QtTrackingAuthorization::kDialogName && w->isVisible())
-            box = qobject_cast<QMessageBox*>(w);
-        }
-        return box != nullptr;
-      },
-      5000));
-  auto* button = box->findChild<QPushButton*>(buttonName);
-  ASSERT_NE(button, nullptr);
-  QTest::mouseClick(button, Qt::LeftButton);
-}
-
 // The desktop's consent dialog and advertising id, read by the request builder as
 // the SDK reads them.
 class AdvertisingIdConsentTest : public ::testing::Test {
@@ -75,6 +58,23 @@ class AdvertisingIdConsentTest : public ::testing::Test {
   void TearDown() override {
     if (auto* box = tracking_->dialog()) box->close();
     OrvaneSDK::shared().reset();
+  }
+
+  // Presses a button of this test's own dialog: a consent dialog of another test or of
+  // the process-wide platform may be on screen too, and answering it would leave ours
+  // open with its completion waiting.
+  void press(const char* buttonName) {
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          box = tracking_->dialog();
+          return box != nullptr && box->isVisible();
+        },
+        5000));
+    auto* button = box->findChild<QPushButton*>(buttonName);
+    ASSERT_NE(button, nullptr);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(tracking_->dialog(), nullptr);
   }
 
   // New platform objects over the same store, as after a restart of the host.
@@ -98,6 +98,9 @@ class AdvertisingIdConsentTest : public ::testing::Test {
     return url.substr(start, url.find('&', start) - start);
   }
 
+  // Written by completions that may still run after the test body (TearDown closing an
+  // unanswered dialog, or the tracking object's end): never a local of the body.
+  int answer_ = -1;
   std::shared_ptr<MemoryKeyValueStore> store_ = std::make_shared<MemoryKeyValueStore>();
   std::shared_ptr<RecordingSession> http_ = std::make_shared<RecordingSession>();
   std::shared_ptr<QtTrackingAuthorization> tracking_;
@@ -107,10 +110,9 @@ class AdvertisingIdConsentTest : public ::testing::Test {
 TEST_F(AdvertisingIdConsentTest, ZerosUntilAllowedAndANewIdAfterEveryWithdrawal) {
   EXPECT_EQ(adidSent(), kZero);  // never asked
 
-  int answer = -1;
-  tracking_->requestAuthorization([&](int s) { answer = s; });
+  tracking_->requestAuthorization([this](int s) { answer_ = s; }, {});
   press(QtTrackingAuthorization::kAllowButtonName);
-  ASSERT_EQ(answer, tracking::authorized);
+  ASSERT_EQ(answer_, tracking::authorized);
   const auto first = adidSent();
   EXPECT_NE(first, kZero);
   EXPECT_EQ(first.size(), 36u);

@@ -10,9 +10,11 @@
 #include <thread>
 
 #include "core/support/platform/memory_key_value_store.hpp"
+#include "orvane/log.hpp"
 #include "platform/qt/qt_advertising_id.hpp"
 #include "platform/qt/qt_device_info.hpp"
 #include "platform/qt/qt_key_value_store.hpp"
+#include "platform/qt/qt_log_sink.hpp"
 #include "platform/qt/qt_main_queue.hpp"
 #include "platform/qt/qt_platform.hpp"
 #include "platform/qt/qt_tracking_authorization.hpp"
@@ -124,8 +126,8 @@ class TrackingTest : public ::testing::Test {
 TEST_F(TrackingTest, OneDialogAnswersEveryWaitingRequestAndIsRemembered) {
   EXPECT_EQ(tracking_->status(), tracking::notDetermined);
   std::vector<int> answers;
-  tracking_->requestAuthorization([&](int s) { answers.push_back(s); });
-  tracking_->requestAuthorization([&](int s) { answers.push_back(s); });
+  tracking_->requestAuthorization([&](int s) { answers.push_back(s); }, {});
+  tracking_->requestAuthorization([&](int s) { answers.push_back(s); }, {});
   EXPECT_TRUE(answers.empty());
   EXPECT_EQ(visibleConsentDialogs(), 1);
 
@@ -134,7 +136,7 @@ TEST_F(TrackingTest, OneDialogAnswersEveryWaitingRequestAndIsRemembered) {
   EXPECT_EQ(store_->integer(QtTrackingAuthorization::kStatusKey), tracking::authorized);
 
   // Determined: answered at once, no dialog.
-  tracking_->requestAuthorization([&](int s) { answers.push_back(s); });
+  tracking_->requestAuthorization([&](int s) { answers.push_back(s); }, {});
   EXPECT_EQ(answers.size(), 3u);
   EXPECT_EQ(answers.back(), tracking::authorized);
   EXPECT_EQ(tracking_->dialog(), nullptr);
@@ -142,7 +144,7 @@ TEST_F(TrackingTest, OneDialogAnswersEveryWaitingRequestAndIsRemembered) {
 
 TEST_F(TrackingTest, EscapeDeniesAndARequestFromAWorkerIsAnsweredToo) {
   std::atomic<int> answer{-1};
-  std::thread worker([&] { tracking_->requestAuthorization([&](int s) { answer = s; }); });
+  std::thread worker([&] { tracking_->requestAuthorization([&](int s) { answer = s; }, {}); });
   worker.join();
   QMessageBox* box = nullptr;
   ASSERT_TRUE(QTest::qWaitFor([&] { return (box = openConsentDialog()) != nullptr; }, kWaitMs));
@@ -190,6 +192,50 @@ TEST(SyslogLogSink, PassesTheMessageAsDataAndMapsTypesToPriorities) {
   EXPECT_EQ(SyslogLogSink::applicationIdentity(), "orvane_ui_tests");
 }
 
+// Qt's message handler for one test: the lines of the SDK's category it saw.
+struct CapturedQtLog {
+  static inline QStringList lines;
+  static void handler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (QLatin1String(context.category) == QLatin1String("orvane.sdk"))
+      lines << QString::number(type) + u' ' + text;
+  }
+  CapturedQtLog() {
+    lines.clear();
+    previous = qInstallMessageHandler(handler);
+  }
+  ~CapturedQtLog() {
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+  }
+  QtMessageHandler previous;
+};
+
+TEST(QtLogSink, WritesUnderTheCategoryOnlyWhileDebugIsOnAndObeysTheHostsRules) {
+  CapturedQtLog captured;
+  Log::setSink(std::make_shared<QtLogSink>());
+  const bool wasOn = Log::displayLog.exchange(false);
+
+  Log::log("quiet", Log::Level::error());
+  EXPECT_TRUE(captured.lines.isEmpty()) << "written while debug output is off";
+
+  Log::displayLog = true;
+  Log::log("loaded", {"12"}, Log::Level::info());
+  Log::log("failed", Log::Level::error());
+  ASSERT_EQ(captured.lines.size(), 2) << captured.lines.join(u'|').toStdString();
+  EXPECT_TRUE(captured.lines[0].startsWith(QString::number(QtInfoMsg) + u' '));
+  EXPECT_TRUE(captured.lines[0].endsWith(QStringLiteral("loaded 12")));
+  EXPECT_TRUE(captured.lines[1].startsWith(QString::number(QtWarningMsg) + u' '));
+
+  // The host's usual rules silence the category, and the sink says so up front.
+  QLoggingCategory::setFilterRules(QStringLiteral("orvane.*=false"));
+  EXPECT_FALSE(QtLogSink().accepts(LogType::error));
+  Log::log("filtered", Log::Level::error());
+  EXPECT_EQ(captured.lines.size(), 2);
+
+  Log::displayLog = wasOn;
+  Log::setSink(nullptr);
+}
+
 TEST(QtPlatform, InstallsTheDesktopServicesOnlyOverTheBareStandIn) {
   testing::TempSettings settings;
   Platform::install(nullptr);
@@ -197,6 +243,7 @@ TEST(QtPlatform, InstallsTheDesktopServicesOnlyOverTheBareStandIn) {
   const auto installed = Platform::current();
   EXPECT_TRUE(installed->mainQueue && installed->urlOpener && installed->tracking && installed->device &&
               installed->advertisingId && installed->logSink && installed->clock);
+  EXPECT_NE(dynamic_cast<QtLogSink*>(installed->logSink.get()), nullptr) << "lines go through Qt's logging";
   EXPECT_NE(dynamic_cast<QtKeyValueStore*>(installed->store.get()), nullptr);
   ASSERT_TRUE(QtPlatform::install());
   EXPECT_EQ(Platform::current(), installed);

@@ -25,11 +25,15 @@ using testing::RecordingAlertHost;
 constexpr char kFail[] = "!transport-failure";
 
 struct Receiver : JoinProtocol {
-  void onParticipationCheckPossible() override { ++checks; }
+  void onParticipationCheckPossible(std::int64_t campid) override {
+    ++checks;
+    checked.push_back(campid);
+  }
   void onAccumulationPossible(std::int64_t campid, const std::string& ovnkey) override {
     accumulations.emplace_back(campid, ovnkey);
   }
   int checks = 0;
+  std::vector<std::int64_t> checked;
   std::vector<std::pair<std::int64_t, std::string>> accumulations;
 };
 
@@ -417,6 +421,7 @@ TEST_F(ApiJoinTest, TrackingConsentGatesTheJoin) {
   fake.tracking->currentStatus = tracking::denied;
   fake.device->modernMajor = 13;
   join->startJoin(campaign(15, 1), receiver);
+  run();
   fake.device->modernMajor = 17;
   fake.store->setBool(keys::kTrackingUsage, false);
   join->startJoin(campaign(15, 1), receiver);
@@ -424,6 +429,117 @@ TEST_F(ApiJoinTest, TrackingConsentGatesTheJoin) {
   EXPECT_EQ(fake.tracking->requests, requests);
   EXPECT_EQ(sent("/v1/join"), 4u);
   EXPECT_TRUE(fake.logSink->contains("ApiJoin <ios14 || STANDARD_TRACKING_USAGE==false"));
+}
+
+TEST_F(ApiJoinTest, OneJoinAtATimeFromTheTapUntilItsAnswer) {
+  script["/v1/join"] = {R"({"result":200,"lurl":"https://land/a"})"};
+  fake.store->setBool(keys::kTrackingUsage, true);
+  fake.tracking->deferAnswer = true;
+  auto first = std::make_shared<Receiver>();
+  auto other = std::make_shared<Receiver>();
+  join->joinProtocol = receiver;
+
+  // Taps while the question is open (the same campaign again, then another) start nothing.
+  join->startJoin(campaign(30, 3), first);
+  EXPECT_EQ(fake.tracking->askedOver.lock(), host);  // asked over the flow's screen
+  join->startJoin(campaign(30, 3), other);
+  join->startJoin(campaign(31, 3), other);
+  run();
+  EXPECT_EQ(fake.tracking->requests, 1);
+  EXPECT_TRUE(host->alerts.empty());
+  EXPECT_TRUE(join->isJoining());
+  EXPECT_EQ(join->joinProtocol.lock(), receiver);  // not taken before the join is sent
+
+  fake.tracking->pending(tracking::authorized);
+  run();
+  ASSERT_EQ(sent("/v1/join"), 1u);
+  EXPECT_NE(lastUrl("/v1/join").find("campid=30&"), std::string::npos);
+  EXPECT_EQ(fake.urlOpener->opened.size(), 1u);
+  EXPECT_EQ(first->checked, std::vector<std::int64_t>{30});
+  EXPECT_EQ(other->checks, 0);
+  EXPECT_FALSE(join->isJoining());
+
+  // A join in flight blocks a second tap (a double click) until it is answered, whatever
+  // the answer; a refused consent frees the next tap too.
+  fake.tracking->currentStatus = tracking::authorized;
+  fake.http->manual = true;
+  join->startJoin(campaign(32, 1), first);
+  run();
+  join->startJoin(campaign(32, 1), first);
+  run();
+  EXPECT_EQ(fake.http->waiting(), 1u);
+  ASSERT_TRUE(fake.http->complete(Error::make(Error::Kind::network, "refused")));
+  run();
+  join->startJoin(campaign(33, 1), first);
+  run();
+  EXPECT_EQ(fake.http->waiting(), 1u);
+  ASSERT_TRUE(fake.http->complete(FakeHttpSession::ok(R"({"result":200.5})")));  // undecodable
+  run();
+  EXPECT_FALSE(join->isJoining());
+  fake.http->manual = false;
+
+  fake.tracking->currentStatus = tracking::notDetermined;
+  join->startJoin(campaign(34, 1), first);
+  fake.tracking->pending(tracking::denied);
+  run();
+  EXPECT_EQ(host->last()->message, localized("ov_allow_tracking"));
+  EXPECT_FALSE(join->isJoining());
+  fake.tracking->currentStatus = tracking::authorized;
+  join->startJoin(campaign(35, 1), first);
+  run();
+  EXPECT_EQ(sent("/v1/join"), 4u);
+  EXPECT_NE(lastUrl("/v1/join").find("campid=35&"), std::string::npos);
+}
+
+TEST_F(ApiJoinTest, ConfirmedKeysAreKeptByCampaignUntilClaimed) {
+  int confirmations = 0;
+  auto observation = center.observe(kParticipationConfirmed, [&] { ++confirmations; });
+  const auto waiting = campaign(40, 3, 0);  // waits for its participation check
+  const auto polled = campaign(41, 2, 1);   // polls at once
+  auto waitingCell = std::make_shared<Receiver>();
+  auto polledCell = std::make_shared<Receiver>();
+  script["/v1/join"] = {R"({"result":200})"};
+  join->startJoin(waiting, waitingCell);
+  run();
+  EXPECT_EQ(waitingCell->checked, std::vector<std::int64_t>{40});
+
+  script["/v1/state"] = {R"({"result":200,"state":3,"ovnkey":"K41"})"};
+  join->startJoin(polled, polledCell);
+  run();
+  ASSERT_EQ(polledCell->accumulations.size(), 1u);
+  EXPECT_EQ(polledCell->accumulations[0], (std::pair<std::int64_t, std::string>{41, "K41"}));
+  EXPECT_EQ(join->confirmedKey(41), "K41");
+  EXPECT_EQ(confirmations, 1);
+
+  // The waiting campaign is confirmed while the latest join's receiver shows another
+  // one: the call names campaign 40, and the key waits in the flow for 40's own cell.
+  script["/v1/state"] = {R"({"result":200,"state":3,"ovnkey":"K40"})"};
+  checkAndStart(waiting);
+  ASSERT_EQ(polledCell->accumulations.size(), 2u);
+  EXPECT_EQ(polledCell->accumulations[1].first, 40);
+  EXPECT_TRUE(waitingCell->accumulations.empty());
+  EXPECT_EQ(join->confirmedKey(40), "K40");
+  EXPECT_EQ(join->confirmedKey(41), "K41");
+  EXPECT_EQ(confirmations, 2);
+
+  // Without any receiver left the key is kept all the same.
+  polledCell.reset();
+  script["/v1/join"] = {R"({"result":200})"};
+  script["/v1/state"] = {R"({"result":200,"state":3,"ovnkey":"K42"})"};
+  join->startJoin(campaign(42, 2, 1), std::weak_ptr<JoinProtocol>());
+  run();
+  EXPECT_EQ(join->confirmedKey(42), "K42");
+
+  // A refused claim keeps the key; a credited one drops only its own campaign's.
+  script["/v1/reward"] = {R"({"result":500})", R"({"result":200})"};
+  join->apiReward(41, "K41");
+  run();
+  EXPECT_EQ(join->confirmedKey(41), "K41");
+  join->apiReward(41, "K41");
+  run();
+  EXPECT_FALSE(join->confirmedKey(41).has_value());
+  EXPECT_EQ(join->confirmedKey(40), "K40");
+  EXPECT_NE(lastUrl("/v1/reward").find("campid=41&"), std::string::npos);
 }
 
 TEST_F(ApiJoinTest, WithoutAScreenAlertsAreDroppedButTheFlowGoesOn) {

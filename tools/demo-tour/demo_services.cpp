@@ -72,7 +72,7 @@ class VisitingUrlOpener : public orvane::UrlOpener {
 class AllowingTracking : public orvane::TrackingAuthorization {
  public:
   int status() const override { return status_; }
-  void requestAuthorization(std::function<void(int)> completion) override {
+  void requestAuthorization(std::function<void(int)> completion, std::weak_ptr<orvane::AlertHost>) override {
     if (status_ == orvane::tracking::notDetermined) {
       say("  [phone] tracking consent asked: allowed");
       status_ = orvane::tracking::authorized;
@@ -142,7 +142,7 @@ class JoinSession::Receiver : public orvane::JoinProtocol {
   Receiver(orvane::Camp camp, std::function<void()> activity)
       : camp_(std::move(camp)), activity_(std::move(activity)) {}
 
-  void onParticipationCheckPossible() override {
+  void onParticipationCheckPossible(std::int64_t /*campid*/) override {
     say("  [callback] participation check possible: the user taps \"" +
         orvane::localized("ov_participation_check") + "\"");
     activity_();

@@ -6,6 +6,7 @@
 #include <QStyleOptionFocusRect>
 
 #include "orvane/log.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/style.hpp"
 
 namespace orvane::ui {
@@ -34,6 +35,7 @@ CheckBox::CheckBox(QWidget* parent) : QAbstractButton(parent) {
   setChecked(false);
   setCursor(Qt::PointingHandCursor);
   setFocusPolicy(Qt::StrongFocus);
+  focus::markKeyboardFocus(this);
   setFont(style::pixelFont(14, QFont::Normal, font()));
   // Repaint on every change, whatever changed it (a click, Space, setChecked).
   connect(this, &QAbstractButton::toggled, this, qOverload<>(&QWidget::update));
@@ -54,7 +56,7 @@ void CheckBox::paintEvent(QPaintEvent*) {
     p.drawText(QRect(box.right() + 1 + kGap, 0, width() - box.right() - kGap, height()),
                Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, text());
   }
-  if (hasFocus()) {
+  if (hasFocus() && property("keyboardFocus").toBool()) {
     QStyleOptionFocusRect option;
     option.initFrom(this);
     option.rect = box.adjusted(-2, -2, 2, 2);

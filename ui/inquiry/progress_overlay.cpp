@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "orvane/localized.hpp"
+#include "ui/sdk/layers.hpp"
 
 namespace orvane::ui {
 
@@ -22,6 +23,9 @@ ProgressOverlay::ProgressOverlay(QWidget* host, bool animated) : QWidget(host), 
   setAccessibleName(QString::fromStdString(localized("ov_sending")));
   setAttribute(Qt::WA_NoSystemBackground);
   setFocusPolicy(Qt::StrongFocus);
+  // The topmost layer while it lasts: Esc, from wherever it comes, ends here and does
+  // not pop the form under a submission.
+  layers::markAsLayer(this);
   if (host) {
     setGeometry(host->rect());
     host->installEventFilter(this);

@@ -20,10 +20,13 @@
 #include "ui/inquiry/item_screenshot_view.hpp"
 #include "ui/inquiry/progress_overlay.hpp"
 #include "ui/inquiry/screenshot_processing.hpp"
-#include "ui/screens/html_to_string.hpp"
+#include "ui/sdk/failure_report.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/campaign_table_view.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_request_view_controller.h"
 
 namespace orvane::ui {
@@ -47,8 +50,9 @@ QString formStyleSheet() {
              "QFrame#v_request_type,QFrame#v_ad_select{border:1px solid #E3E3E3;border-radius:8px;"
              "background:white;}"
              "QFrame#v_request_type QLabel,QFrame#v_ad_select QLabel{border:none;font-size:15px;}"
-             "QLineEdit:focus,QPlainTextEdit:focus,QFrame#v_request_type:focus,QFrame#v_ad_select:focus,"
-             "QToolButton#iv_attach:focus,QTextBrowser#l_agree_contents:focus{border:2px solid %1;}"
+             "QLineEdit:focus,QPlainTextEdit:focus,QTextBrowser#l_agree_contents:focus,"
+             "QFrame#v_request_type[keyboardFocus=\"true\"],QFrame#v_ad_select[keyboardFocus=\"true\"],"
+             "QToolButton#iv_attach[keyboardFocus=\"true\"]{border:2px solid %1;}"
              "QToolButton#iv_attach{border:1px dashed #C8C8C8;border-radius:8px;background:white;}"
              "QToolButton#iv_attach:hover{background:#F7F7F7;}"
              "QTextBrowser#l_agree_contents{border:1px solid #E3E3E3;border-radius:8px;padding:6px;"
@@ -56,7 +60,7 @@ QString formStyleSheet() {
              "QPushButton#b_negative{background:white;color:#111111;border:1px solid #E3E3E3;"
              "border-radius:12px;font-size:15px;font-weight:600;padding:0 16px;}"
              "QPushButton#b_negative:hover{background:#F7F7F7;}"
-             "QPushButton#b_negative:focus{border:2px solid #111111;}")
+             "QPushButton#b_negative[keyboardFocus=\"true\"]{border:2px solid #111111;}")
       .arg(style::accent().name());
 }
 
@@ -70,6 +74,7 @@ RequestViewController::RequestViewController(Services services, QWidget* parent)
   navigationItem().title = text("ov_inquiry");
   navigationItem().backButtonTitle = text("ov_inquiry");
   ui_->sv_main->viewport()->setAutoFillBackground(false);
+  ui_->sv_main->verticalScrollBar()->setStyleSheet(CampaignTableView::thinScrollBarStyle());
   ui_->v_content->setAutoFillBackground(false);
 
   const std::pair<QLabel*, const char*> titles[] = {{ui_->l_name_title, "ov_name"},
@@ -104,6 +109,9 @@ RequestViewController::RequestViewController(Services services, QWidget* parent)
   ui_->tv_input_inquiry->setAccessibleName(text("ov_inquiry_content"));
 
   for (QFrame* box : {ui_->v_request_type, ui_->v_ad_select}) box->installEventFilter(this);
+  for (QWidget* control : std::initializer_list<QWidget*>{ui_->v_request_type, ui_->v_ad_select,
+                                                          ui_->iv_attach, ui_->b_positive, ui_->b_negative})
+    focus::markKeyboardFocus(control);
   ui_->v_ad_select_row->hide();  // only the reward kind asks for a campaign
 
   ui_->iv_attach->setIcon(QIcon(QStringLiteral(":/orvane/images/ov_attach_24.png")));
@@ -112,6 +120,7 @@ RequestViewController::RequestViewController(Services services, QWidget* parent)
   ui_->iv_attach->setFocusPolicy(Qt::StrongFocus);
   connect(ui_->iv_attach, &QToolButton::clicked, this, [this] { clickAttach(); });
 
+  prepareServerTextView(ui_->l_agree_contents);  // the agreement is server HTML
   ui_->l_agree_contents->setAccessibleName(text("ov_agree_title"));
   ui_->cb_agree->setText(text("ov_agree"));
   ui_->cb_agree->setAccessibleName(text("ov_agree"));
@@ -172,16 +181,15 @@ void RequestViewController::showCampaigns(const Result<Req>& answer) {
   if (answer.ok()) {
     form_.setCampaigns(answer.value().camp);
     showCampaign();
-  } else if (answer.error().kind == Error::Kind::decoding) {
-    Log::log(answer.error().description, Log::Level::error());
+  } else {
+    reportFailure(services().events, "inquiry campaigns", answer.error());
   }
   emit campaignsAnswered();
 }
 
 void RequestViewController::showAgreement(const Result<AgreeContents>& answer) {
   if (!answer.ok()) {
-    if (answer.error().kind == Error::Kind::decoding)
-      Log::log(answer.error().description, Log::Level::error());
+    reportFailure(services().events, "inquiry agreement", answer.error());
     emit agreementAnswered();
     return;
   }
@@ -191,10 +199,8 @@ void RequestViewController::showAgreement(const Result<AgreeContents>& answer) {
     emit agreementAnswered();
     return;
   }
-  QTextDocument* doc = ui_->l_agree_contents->document();
-  doc->clear();
-  QTextCursor(doc).insertFragment(htmlToString(QString::fromStdString(*html)));
-  setUniformStyle(*doc, style::kDescriptionGrey, style::pixelFont(12, QFont::Normal, font()));
+  setServerHtml(ui_->l_agree_contents, *html, style::kDescriptionGrey,
+                style::pixelFont(12, QFont::Normal, font()));
   fitAgreement();
   emit agreementAnswered();
 }
@@ -259,7 +265,7 @@ void RequestViewController::chooseKind(std::size_t row) {
 
 void RequestViewController::showKind() {
   const bool chosen = form_.kind().has_value();
-  ui_->l_request_type->setText(QString::fromStdString(form_.kindText()));
+  setServerText(ui_->l_request_type, form_.kindText());
   ui_->l_request_type->setStyleSheet(chosen ? QStringLiteral("color:#111111;")
                                             : QStringLiteral("color:#8C8C8C;"));
   ui_->v_request_type->setAccessibleName(text("ov_request_type") + QStringLiteral(": ") +
@@ -294,7 +300,7 @@ void RequestViewController::chooseCampaign(std::size_t row) {
 
 void RequestViewController::showCampaign() {
   const bool chosen = form_.chosenCampaignId().has_value();
-  ui_->l_ad_select->setText(QString::fromStdString(form_.campaignText()));
+  setServerText(ui_->l_ad_select, form_.campaignText());
   ui_->l_ad_select->setStyleSheet(chosen ? QStringLiteral("color:#111111;")
                                          : QStringLiteral("color:#8C8C8C;"));
   ui_->v_ad_select->setAccessibleName(text("ov_campaign") + QStringLiteral(": ") + ui_->l_ad_select->text());
@@ -440,8 +446,10 @@ void RequestViewController::paintSubmit(bool enabled) {
   ui_->b_positive->setStyleSheet(
       QStringLiteral("QPushButton{background:%1;color:white;border:none;border-radius:12px;font-size:15px;"
                      "font-weight:600;padding:0 16px;}"
-                     "QPushButton:focus{border:2px solid #111111;}")
-          .arg((enabled ? style::accent() : style::disabled()).name()));
+                     "QPushButton:hover{background:%2;}"
+                     "QPushButton[keyboardFocus=\"true\"]{border:2px solid #111111;}")
+          .arg((enabled ? style::accent() : style::disabled()).name(),
+               (enabled ? style::accent().darker(110) : style::disabled()).name()));
 }
 
 inquiry::Entries RequestViewController::entries() const {
@@ -487,10 +495,7 @@ void RequestViewController::submissionAnswered(const Result<ResultData>& answer)
   backstop_.reset();
   progressStop();
   if (!answer.ok()) {
-    Log::log(answer.error().kind == Error::Kind::decoding
-                 ? answer.error().description
-                 : "RequestViewController apiPostCS Error : " + answer.error().description,
-             Log::Level::error());
+    reportFailure(services().events, "inquiry submission", answer.error());
   } else if (answer.value().result != 200) {
     Log::log("RequestViewController apiPostCS Error :", {optionalText(answer.value().result)},
              Log::Level::error());

@@ -1,11 +1,12 @@
 #include "ui/inquiry/screenshot_processing.hpp"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <algorithm>
 #include <cmath>
 
 #include "core/api/api_provider.hpp"
+#include "core/support/files.hpp"
 #include "core/support/image_bounds.hpp"
 #include "platform/qt/qt_image_codec.hpp"
 
@@ -37,24 +38,19 @@ QImage squareThumbnail(const QImage& source, int side, qreal dpr) {
 inquiry::PictureLoad loadPictureFile(const QString& path) {
   using Failure = inquiry::PictureLoad::Failure;
   const std::string name = QFileInfo(path).fileName().toStdString();
-  QImageReader reader(path);
-  reader.setAutoTransform(true);
-  const QSize declared = reader.size();
-  if (declared.isValid() && !fitsDecodeBound(declared.width(), declared.height())) {
-    return failed(Failure::tooManyPixels, name + ": " + std::to_string(declared.width()) + " x " +
-                                              std::to_string(declared.height()) +
-                                              " pixels is more than allowed");
+  // The user's own pick, but a FIFO or a device chosen by mistake would block this worker
+  // or never end: only a regular file within the image byte limit is read.
+  const auto bytes = readRegularFile(QFile::encodeName(path).toStdString(), kMaxEncodedImageBytes);
+  if (!bytes.ok()) return failed(Failure::unreadable, bytes.error().description);
+  // The same bounds as every image of the SDK: raster formats, the declared size checked
+  // before a pixel is allocated.
+  auto decoded = qt::QtImageCodec::decodeBounded(bytes.value(), true);
+  if (decoded.image.isNull()) {
+    return failed(decoded.tooLarge ? Failure::tooManyPixels : Failure::unreadable,
+                  name + ": " + decoded.error.toStdString());
   }
-  QImage image = reader.read();
-  if (image.isNull()) {
-    return failed(Failure::unreadable, name + ": " + reader.errorString().toStdString());
-  }
-  // A format that declares no size is held by the reader's process-wide allocation
-  // limit (left to the host); the result is checked against the same bound.
-  if (!fitsDecodeBound(image.width(), image.height()))
-    return failed(Failure::tooManyPixels, name + ": the decoded picture is larger than allowed");
   inquiry::PictureLoad load;
-  load.image = std::make_shared<qt::QtImage>(std::move(image));
+  load.image = std::make_shared<qt::QtImage>(std::move(decoded.image));
   return load;
 }
 

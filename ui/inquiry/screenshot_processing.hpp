@@ -18,9 +18,10 @@ struct ProcessedScreenshot {
   QImage thumbnail;                      // the tile's size at `dpr`; null for a foreign image
 };
 
-// Reads and decodes an image file with QImageReader, refusing before allocation a
-// picture whose header declares more pixels than the SDK's decode bound, and turning
-// it upright by its EXIF orientation. Any thread.
+// Reads an image file (a regular file within kMaxEncodedImageBytes only, never a FIFO or
+// a device) and decodes it as QtImageCodec does, refusing before allocation a picture
+// whose header declares more pixels than the SDK's decode bound, and turning it upright
+// by its EXIF orientation. Blocking: any thread but the GUI thread.
 inquiry::PictureLoad loadPictureFile(const QString& path);
 
 // Loads `picture`, encodes it as JPEG at ApiProvider's quality to measure it, and draws

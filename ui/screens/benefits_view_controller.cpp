@@ -20,6 +20,8 @@
 #include "orvane/log.hpp"
 #include "ui/screens/camp_table_view_cell.hpp"
 #include "ui/screens/reward_table_view_cell.hpp"
+#include "ui/sdk/failure_report.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/icons.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
@@ -67,11 +69,12 @@ void styleSelector(QPushButton* button) {
   button->setCursor(Qt::PointingHandCursor);
   // Reached by Tab; a click leaves no focus border behind once the sheet is gone.
   button->setFocusPolicy(Qt::TabFocus);
+  focus::markKeyboardFocus(button);
   button->setStyleSheet(
       QStringLiteral("QPushButton{background:white;color:#111111;border:1px solid rgb(227,227,227);"
                      "border-radius:8px;font-size:14px;text-align:left;padding:0 36px 0 12px;}"
                      "QPushButton:hover{background:#F7F7F7;}"
-                     "QPushButton:focus{border-color:%1;}")
+                     "QPushButton[keyboardFocus=\"true\"]{border-color:%1;}")
           .arg(style::accent().name()));
   auto* chevron = new QLabel(button);
   chevron->setObjectName(QStringLiteral("iv_chevron"));
@@ -161,12 +164,7 @@ Instant BenefitsViewController::now() const {
 
 void BenefitsViewController::viewDidLoad() {
   // The back control above this screen names it.
-  if (auto* nav = navigationController()) {
-    if (ViewController* below = nav->topViewController(); below && below != this) {
-      below->navigationItem().backButtonTitle = qs(localized("ov_benefits_received"));
-      emit below->navigationItemChanged();
-    }
-  }
+  nameBackControl(qs(localized("ov_benefits_received")));
   bBenefitsKind_->setText(qs(benefitsKindlist_.front().label));
   bPeriod_->setText(qs(peiriodlist_.front().label));
   describeSelectors();
@@ -216,8 +214,7 @@ void BenefitsViewController::apiRewardList(const std::string& sStart, const std:
 void BenefitsViewController::showAnswer(Result<RewardList> answer) {
   tvReward_->setEnabled(true);
   if (!answer.ok()) {
-    if (answer.error().kind == Error::Kind::decoding)
-      Log::log(answer.error().description, Log::Level::error());
+    reportFailure(services().events, "rewards history", answer.error());
     showNotice();
     return;
   }

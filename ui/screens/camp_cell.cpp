@@ -1,13 +1,17 @@
 #include "ui/screens/camp_cell.hpp"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <algorithm>
 
 #include "orvane/log.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/style.hpp"
 #include "ui/widgets/image_view.hpp"
 
@@ -17,6 +21,7 @@ namespace {
 
 const QColor kPlaceholder{0xF2, 0xF2, 0xF2};
 const QColor kSeparator{0xF0, 0xF0, 0xF0};
+const QColor kHover{0xF7, 0xF7, 0xF7};
 
 bool isActivationKey(const QKeyEvent& event) {
   return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter || event.key() == Qt::Key_Space;
@@ -38,9 +43,20 @@ QString rewardPriceText(const Camp& camp) {
   return QString::fromStdString(rewardText(camp.rewardprice, camp.pricemark, localeDecimalStyle()));
 }
 
+void appendPrice(QTextDocument& description, const QString& price, const QTextCharFormat& format) {
+  QTextCursor cursor(&description);
+  cursor.movePosition(QTextCursor::End);
+  const QString text = description.toPlainText();
+  // A plain space so that a long line may still break between the two.
+  if (!text.isEmpty() && !text.back().isSpace()) cursor.insertText(QStringLiteral(" "));
+  cursor.insertText(price, format);
+}
+
 CampCell::CampCell(const QString& reuseIdentifier, const Services& services, QWidget* parent)
     : TableViewCell(reuseIdentifier, parent), join_(services.join), images_(services.images) {
   setFocusPolicy(Qt::StrongFocus);
+  setCursor(Qt::PointingHandCursor);
+  setAttribute(Qt::WA_Hover);  // repainted as the pointer enters and leaves
 }
 
 void CampCell::bind(const Camp& camp, int row, CampClickProtocol* clicks) {
@@ -99,7 +115,7 @@ void CampCell::loadImage(qt::ImageView* view, const std::string& url, std::funct
 void CampCell::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
-  painter.fillRect(rect(), Qt::white);
+  painter.fillRect(rect(), underMouse() ? kHover : QColor(Qt::white));
   painter.setPen(Qt::NoPen);
   painter.setBrush(kPlaceholder);
   for (const auto* view : imageViews()) {
@@ -107,7 +123,7 @@ void CampCell::paintEvent(QPaintEvent* /*event*/) {
       painter.drawRoundedRect(view->geometry(), view->cornerRadius(), view->cornerRadius());
   }
   painter.fillRect(QRect(0, height() - 1, width(), 1), kSeparator);
-  if (hasFocus()) {
+  if (hasFocus() && keyboardFocus_) {
     painter.setPen(QPen(style::accent(), 2));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect().adjusted(1, 1, -1, -1));
@@ -117,6 +133,19 @@ void CampCell::paintEvent(QPaintEvent* /*event*/) {
 void CampCell::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && tap()) return;
   TableViewCell::mouseReleaseEvent(event);
+}
+
+void CampCell::focusInEvent(QFocusEvent* event) {
+  keyboardFocus_ = focus::showsFocus(event->reason(), keyboardFocus_);
+  TableViewCell::focusInEvent(event);
+  update();
+}
+
+void CampCell::focusOutEvent(QFocusEvent* event) {
+  if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+    keyboardFocus_ = false;
+  TableViewCell::focusOutEvent(event);
+  update();
 }
 
 void CampCell::keyPressEvent(QKeyEvent* event) {

@@ -15,6 +15,8 @@
 #include "ui/widgets/campaign_table_view.hpp"
 
 class QLabel;
+class QTextCharFormat;
+class QTextDocument;
 
 namespace orvane::qt {
 class ImageView;
@@ -33,11 +35,15 @@ class CampClickProtocol {
 DecimalStyle localeDecimalStyle();
 // rewardprice in that style, one space, pricemark.
 QString rewardPriceText(const Camp& camp);
+// Appends the price to a description in `format`, after a space unless the
+// description is empty or already ends in white space: the two never touch.
+void appendPrice(QTextDocument& description, const QString& price, const QTextCharFormat& format);
 
 // What both campaign rows share: the services they take part and load images through,
 // the campaign and row they show, the metrics, the title and the accent pill, the
-// painting (white row, #F2F2F2 placeholders, separator, focus ring) and the tap: a
-// left click anywhere on the row, or Return, Enter or Space on a focused row.
+// painting (white row, a quiet fill under the pointer, #F2F2F2 placeholders, separator,
+// the focus ring when the keyboard brought the focus) and the tap: a left click
+// anywhere on the row, or Return, Enter or Space on a focused row.
 class CampCell : public TableViewCell {
   Q_OBJECT
 
@@ -86,11 +92,14 @@ class CampCell : public TableViewCell {
   void paintEvent(QPaintEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   ApiJoin* join_;
   ImageCache* images_;
-  QRgb pillColour_ = 0;  // the accent the pill's style sheet was built with
+  QRgb pillColour_ = 0;         // the accent the pill's style sheet was built with
+  bool keyboardFocus_ = false;  // the focus ring is drawn
 };
 
 }  // namespace orvane::ui

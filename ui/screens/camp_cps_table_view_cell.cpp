@@ -9,6 +9,7 @@
 #include "orvane/localized.hpp"
 #include "ui/sdk/style.hpp"
 #include "ui/widgets/image_view.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_camp_cps_table_view_cell.h"
 
 namespace orvane::ui {
@@ -27,6 +28,7 @@ CampCPSTableViewCell::CampCPSTableViewCell(const Services& services, QWidget* pa
   lContent_ = ui_->l_content;
   bRewardButton_ = ui_->b_reward_button;
   passClicksThrough({ivIcon_, lTitle_, lContent_, bRewardButton_});
+  bRewardButton_->setFocusPolicy(Qt::NoFocus);  // the row is the one control
   ivIcon_->setCornerRadius(kIcon / 5.0);
   styleTitle(lTitle_);
   lContent_->setFont(style::pixelFont(13));
@@ -42,13 +44,13 @@ void CampCPSTableViewCell::setItem(const Camp& camp, int row, CampClickProtocol*
   if (const auto icon = camp.iconurl ? webUrl(*camp.iconurl) : std::nullopt) {
     loadImage(ivIcon_, *icon, [this](ImagePtr) { update(); });
   }
-  lTitle_->setText(QString::fromStdString(camp.name));
-  lContent_->setText(QString::fromStdString(
-      formatDecimal(static_cast<long long>(camp.cpsdcprice), localeDecimalStyle()) + localized("ov_won")));
-  bRewardButton_->setText(rewardPriceText(camp));
+  setServerText(lTitle_, camp.name);
+  setServerText(lContent_, formatDecimal(static_cast<long long>(camp.cpsdcprice), localeDecimalStyle()) +
+                               localized("ov_won"));
+  setServerText(bRewardButton_, rewardPriceText(camp));
   stylePill(bRewardButton_);
   setAccessibleName(QString::fromStdString(camp.name));
-  setAccessibleDescription(lContent_->text() + " " + bRewardButton_->text());
+  setAccessibleDescription(lContent_->text() + " " + buttonText());
   layoutFor(width(), true);
   update();
 }
@@ -61,7 +63,10 @@ void CampCPSTableViewCell::clickJoin() {
 
 QString CampCPSTableViewCell::titleText() const { return lTitle_->text(); }
 QString CampCPSTableViewCell::contentText() const { return lContent_->text(); }
-QString CampCPSTableViewCell::buttonText() const { return bRewardButton_->text(); }
+QString CampCPSTableViewCell::buttonText() const {
+  QString text = bRewardButton_->text();
+  return text.replace(QStringLiteral("&&"), QStringLiteral("&"));  // as shown
+}
 
 void CampCPSTableViewCell::prepareForReuse() { forgetImage(ivIcon_); }
 

@@ -40,13 +40,12 @@ void CampContentView::setContent(const QString& html, const QString& priceText) 
   cursor.beginEditBlock();
   cursor.insertFragment(
       HtmlToStringCache::shared().convert(html, style::kDescriptionGrey, style::pixelFont(12)));
-  // The price follows the description directly, in the accent.
-  cursor.movePosition(QTextCursor::End);
+  cursor.endEditBlock();
+  // The price follows the description in the accent.
   QTextCharFormat price;
   price.setForeground(Orvane::shared().orvaneColorPrimary);
   price.setFont(style::pixelFont(14, QFont::Bold), QTextCharFormat::FontPropertiesAll);
-  cursor.insertText(priceText, price);
-  cursor.endEditBlock();
+  appendPrice(document_, priceText, price);
   updateGeometry();
   update();
 }
@@ -56,14 +55,19 @@ void CampContentView::clear() {
   update();
 }
 
+// Setting a width lays the whole document out again, even the same width: only on a change.
+void CampContentView::fitWidth(int width) const {
+  if (document_.textWidth() != width) document_.setTextWidth(width);
+}
+
 int CampContentView::heightForWidth(int width) const {
-  document_.setTextWidth(width);
+  fitWidth(width);
   return static_cast<int>(std::ceil(document_.size().height()));
 }
 
 void CampContentView::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
-  document_.setTextWidth(width());
+  fitWidth(width());
   document_.drawContents(&painter);
 }
 
@@ -72,15 +76,16 @@ void CampContentView::paintEvent(QPaintEvent* /*event*/) {
 // The flow holds its receiver weakly, and the cell owns it: it dies with the cell.
 class CampTableViewCell::JoinReceiver : public JoinProtocol {
  public:
-  JoinReceiver(CampTableViewCell* cell, std::int64_t campid) : cell_(cell), campid_(campid) {}
-  void onParticipationCheckPossible() override { cell_->joinCallback(campid_, std::nullopt); }
-  void onAccumulationPossible(std::int64_t /*campid*/, const std::string& ovnkey) override {
-    cell_->joinCallback(campid_, ovnkey);
+  explicit JoinReceiver(CampTableViewCell* cell) : cell_(cell) {}
+  void onParticipationCheckPossible(std::int64_t campid) override {
+    cell_->joinCallback(campid, std::nullopt);
+  }
+  void onAccumulationPossible(std::int64_t campid, const std::string& ovnkey) override {
+    cell_->joinCallback(campid, ovnkey);
   }
 
  private:
   CampTableViewCell* cell_;
-  std::int64_t campid_;
 };
 
 CampTableViewCell::CampTableViewCell(const Services& services, QWidget* parent)
@@ -97,6 +102,10 @@ CampTableViewCell::CampTableViewCell(const Services& services, QWidget* parent)
   styleTitle(lTitle_);
   stylePill(lRewardButton_);
   setAutoFillBackground(false);
+  // A confirmation reaches the receiver of the latest join only; the cell showing the
+  // confirmed campaign learns of it here.
+  if (services.notifications)
+    confirmations_ = services.notifications->observe(kParticipationConfirmed, [this] { showConfirmedKey(); });
 }
 
 CampTableViewCell::~CampTableViewCell() = default;
@@ -105,9 +114,13 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
                                 CampClickProtocol* campClickProtocol) {
   // A key from the flow belongs to its campaign: a reused cell must not claim with it.
   if (!camp_ || camp_->campid != camp.campid) ovnkey_.reset();
+  // A confirmation that arrived while another cell was the receiver, or none showed it.
+  const auto confirmedKey = join().confirmedKey(camp.campid);
+  if (confirmedKey) ovnkey_ = confirmedKey;
   bind(camp, row, campClickProtocol);
 
-  nativeShown_ = listType == Orvane::TYPE_LIST_NATIVE && camp.nativeurl.has_value();
+  // An empty address draws like none: the icon layout, not an image area that never fills.
+  nativeShown_ = listType == Orvane::TYPE_LIST_NATIVE && camp.nativeurl && !camp.nativeurl->empty();
   if (nativeShown_) {
     // Until the image arrives its own size is unknown: the advertised size stands in.
     nativeAspect_ = camp.ctvwidth > 0 && camp.ctvheight > 0
@@ -132,7 +145,7 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
   }
   lchDivision_ = listType == Orvane::TYPE_LIST_NATIVE ? 10 : 2;
 
-  lTitle_->setText(QString::fromStdString(camp.name));
+  setServerText(lTitle_, camp.name);
   const QString price = rewardPriceText(camp);
   lContent_->clear();
   lContent_->setContent(QString::fromStdString(camp.rewarddesc), price);
@@ -140,7 +153,7 @@ void CampTableViewCell::setItem(const Camp& camp, int row, std::int64_t listType
   setAccessibleDescription(lContent_->plainText());
 
   const auto waiting = join().getPartiConfirmList();
-  if (camp.convflag == 1) {
+  if (camp.convflag == 1 || confirmedKey) {
     setState(State::collect, false);
   } else if (std::find(waiting.begin(), waiting.end(), camp.campid) != waiting.end()) {
     setState(State::participationCheck, false);
@@ -172,15 +185,15 @@ void CampTableViewCell::setState(State state, bool relayout) {
   state_ = state;
   switch (state) {
     case State::join:
-      lRewardButton_->setText(camp_ ? QString::fromStdString(camp_->cta) : QString());
+      setServerText(lRewardButton_, camp_ ? camp_->cta : std::string());
       tapAction_ = [this] { clickJoin(); };
       break;
     case State::participationCheck:
-      lRewardButton_->setText(QString::fromStdString(localized("ov_participation_check")));
+      setServerText(lRewardButton_, localized("ov_participation_check"));
       tapAction_ = [this] { clickParticipation(); };
       break;
     case State::collect:
-      lRewardButton_->setText(QString::fromStdString(localized("ov_accumulate")));
+      setServerText(lRewardButton_, localized("ov_accumulate"));
       tapAction_ = [this] { clickAccumulation(); };
       break;
   }
@@ -194,7 +207,7 @@ void CampTableViewCell::setAccumulationPossible() { setState(State::collect); }
 
 void CampTableViewCell::clickJoin() {
   if (!camp_ || openDetailPage()) return;
-  joinReceiver_ = std::make_shared<JoinReceiver>(this, camp_->campid);
+  if (!joinReceiver_) joinReceiver_ = std::make_shared<JoinReceiver>(this);
   join().startJoin(*camp_, joinReceiver_);
 }
 
@@ -211,7 +224,7 @@ void CampTableViewCell::clickAccumulation() {
              Log::Level::error());
     return;
   }
-  join().apiReward(camp_->campid, *key);
+  join().apiReward(*camp_, *key);
 }
 
 void CampTableViewCell::joinCallback(std::int64_t campid, const std::optional<std::string>& ovnkey) {
@@ -226,6 +239,14 @@ void CampTableViewCell::joinCallback(std::int64_t campid, const std::optional<st
   } else {
     setParticipationCheckPossible();
   }
+}
+
+void CampTableViewCell::showConfirmedKey() {
+  if (!camp_) return;
+  auto key = join().confirmedKey(camp_->campid);
+  if (!key) return;
+  ovnkey_ = std::move(key);
+  if (state_ != State::collect) setAccumulationPossible();
 }
 
 void CampTableViewCell::prepareForReuse() {

@@ -11,7 +11,9 @@
 
 #include "core/api/records.hpp"
 #include "core/participation/join_protocol.hpp"
+#include "core/support/notification_center.hpp"
 #include "ui/screens/camp_cell.hpp"
+#include "ui/widgets/server_text.hpp"
 
 class QLabel;
 
@@ -35,7 +37,9 @@ class CampContentView : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  mutable QTextDocument document_;
+  void fitWidth(int width) const;
+
+  mutable ServerTextDocument document_{this};
 };
 
 // An ordinary campaign row: image, title, description with price, and the action pill.
@@ -84,8 +88,10 @@ class CampTableViewCell : public CampCell {
   void loadCampImage(qt::ImageView* view, const std::string& url, bool native);
   void imageArrived(bool native, const ImagePtr& image, std::int64_t campid);
   void setState(State state, bool relayout = true);
-  // A flow callback, applied only while the cell still shows the campaign that started it.
+  // A flow callback, applied only when it names the campaign the cell shows.
   void joinCallback(std::int64_t campid, const std::optional<std::string>& ovnkey);
+  // The flow confirmed some campaign: collect, if it is this cell's.
+  void showConfirmedKey();
 
   std::unique_ptr<Ui::CampTableViewCell> ui_;
   qt::ImageView* ivNative_;
@@ -102,6 +108,7 @@ class CampTableViewCell : public CampCell {
   State state_ = State::join;
   std::function<void()> tapAction_;
   std::shared_ptr<JoinReceiver> joinReceiver_;
+  NotificationCenter::Observation confirmations_;
 };
 
 }  // namespace orvane::ui

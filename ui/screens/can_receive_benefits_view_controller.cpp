@@ -9,6 +9,7 @@
 #include "ui/sdk/icons.hpp"
 #include "ui/sdk/layers.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_can_receive_benefits_view_controller.h"
 
 namespace orvane::ui {
@@ -43,8 +44,15 @@ CanReceiveBenefitsViewController::CanReceiveBenefitsViewController(Services serv
 
 CanReceiveBenefitsViewController::~CanReceiveBenefitsViewController() = default;
 
-void CanReceiveBenefitsViewController::viewDidLoad() {
-  ui_->l_popup_coins_value->setText(rewardPriceAndMark.value_or(QString()));
+void CanReceiveBenefitsViewController::viewDidLoad() { showRewardPriceAndMark(); }
+
+void CanReceiveBenefitsViewController::setRewardPriceAndMark(const QString& text) {
+  rewardPriceAndMark = text;
+  if (isViewLoaded()) showRewardPriceAndMark();
+}
+
+void CanReceiveBenefitsViewController::showRewardPriceAndMark() {
+  setServerText(ui_->l_popup_coins_value, rewardPriceAndMark.value_or(QString()));
   ui_->l_popup_coins_value->setAccessibleName(ui_->l_popup_coins_value->text());
   ui_->l_popup_coins_value->setStyleSheet(
       QStringLiteral("color:%1;font-size:24px;font-weight:bold;").arg(style::accent().name()));

@@ -24,11 +24,14 @@ class CanReceiveBenefitsViewController : public ViewController {
 
   // Set before the pop-up is shown.
   std::optional<QString> rewardPriceAndMark;
+  // A newer total while the pop-up is on screen.
+  void setRewardPriceAndMark(const QString& text);
 
   // Shows the pop-up over `window` (covering it) until it is dismissed; it then deletes itself.
   void presentIn(QWidget* window);
   // Closes the pop-up; it is deleted once off screen.
   void clickClose();
+  bool isDismissed() const { return dismissed_; }
 
  signals:
   void dismissed();
@@ -42,6 +45,7 @@ class CanReceiveBenefitsViewController : public ViewController {
 
  private:
   void placeSheet();
+  void showRewardPriceAndMark();
 
   std::unique_ptr<Ui::CanReceiveBenefitsViewController> ui_;
   bool dismissed_ = false;

@@ -21,10 +21,11 @@
 #include "platform/qt/qt_image_codec.hpp"
 #include "ui/screens/camp_table_view_cell.hpp"
 #include "ui/screens/copy_right_view.hpp"
-#include "ui/screens/html_to_string.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_detail_view_controller.h"
 
 namespace orvane::ui {
@@ -35,8 +36,9 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 // A read-only text that is exactly as high as its content, so the page scrolls as one.
 void prepareText(QTextBrowser* view) {
+  // First: it replaces the document that the settings below apply to.
+  prepareServerTextView(view);
   view->setFrameShape(QFrame::NoFrame);
-  view->setOpenLinks(false);
   view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   view->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -56,12 +58,13 @@ void fitHeight(QTextBrowser* view) {
 
 // HTML from the server in one colour and font.
 void setHtmlText(QTextBrowser* view, const std::string& html, const QColor& color, const QFont& font) {
-  QTextDocument* doc = view->document();
-  doc->clear();
-  QTextCursor cursor(doc);
-  cursor.insertFragment(htmlToString(qs(html)));
-  setUniformStyle(*doc, color, font);
+  setServerHtml(view, html, color, font);
   fitHeight(view);
+}
+
+// An empty address is treated like an absent one: it names no image.
+std::optional<std::string> address(const std::optional<std::string>& url) {
+  return url && !url->empty() ? url : std::nullopt;
 }
 
 void paintPlaceholder(QLabel* label, QSize size) {
@@ -81,7 +84,9 @@ void paintPlaceholder(QLabel* label, QSize size) {
 class DetailViewController::Receiver : public JoinProtocol {
  public:
   explicit Receiver(DetailViewController* screen) : screen_(screen) {}
-  void onParticipationCheckPossible() override { screen_->onParticipationCheckPossible(); }
+  void onParticipationCheckPossible(std::int64_t campid) override {
+    screen_->onParticipationCheckPossible(campid);
+  }
   void onAccumulationPossible(std::int64_t campid, const std::string& ovnkey) override {
     screen_->onAccumulationPossible(campid, ovnkey);
   }
@@ -112,13 +117,17 @@ DetailViewController::DetailViewController(Services services, QWidget* parent)
   ui_->l_how_participate_header->setFont(style::pixelFont(14, QFont::Bold, font()));
   ui_->l_how_participate_header->setText(qs(localized("ov_how_participate")));
   ui_->b_reward->setCursor(Qt::PointingHandCursor);
+  focus::markKeyboardFocus(ui_->b_reward);
   connect(ui_->b_reward, &QPushButton::clicked, this, [this] {
     // Copied first: an action may replace itself.
     if (auto action = rewardAction_) action();
   });
 }
 
-DetailViewController::~DetailViewController() { finishObservation_.reset(); }
+DetailViewController::~DetailViewController() {
+  finishObservation_.reset();
+  confirmations_.reset();
+}
 
 void DetailViewController::viewDidLoad() {
   if (!camp) {
@@ -128,12 +137,7 @@ void DetailViewController::viewDidLoad() {
   }
   const Camp& c = *camp;
   // The back control above this screen shows the campaign's name.
-  if (auto* nav = navigationController()) {
-    if (ViewController* below = nav->topViewController(); below && below != this) {
-      below->navigationItem().backButtonTitle = qs(c.name);
-      emit below->navigationItemChanged();
-    }
-  }
+  nameBackControl(qs(c.name));
   // Posted on the main thread (the flow's alert), it acts at once; from elsewhere it
   // hops there. The observation ends with the screen.
   finishObservation_ =
@@ -147,13 +151,15 @@ void DetailViewController::viewDidLoad() {
         });
       });
   takeAlerts();
+  // A confirmation that reached another receiver, before or while this screen shows.
+  confirmations_ = services().notifications->observe(kParticipationConfirmed, [this] { showConfirmedKey(); });
 
   ui_->iv_icon->hide();
   ui_->iv_native->installEventFilter(this);
   // The image's own size must not widen the page.
   ui_->iv_native->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   ui_->iv_native->setMinimumWidth(0);
-  const std::optional<std::string>& large = c.viewurl ? c.viewurl : c.nativeurl;
+  const std::optional<std::string> large = address(c.viewurl) ? c.viewurl : address(c.nativeurl);
   if (large) {
     loadImage(*large, true);
   } else {
@@ -162,32 +168,32 @@ void DetailViewController::viewDidLoad() {
     loadImage(c.iconurl.value_or(std::string()), false);
   }
 
-  ui_->l_title->setText(qs(c.name));
+  setServerText(ui_->l_title, c.name);
   ui_->l_title->setAccessibleName(qs(c.name));
 
   setHtmlText(ui_->l_content, c.rewarddesc, style::kDescriptionGrey,
               style::pixelFont(12, QFont::Normal, font()));
   {
-    QTextCursor cursor(ui_->l_content->document());
-    cursor.movePosition(QTextCursor::End);
     QTextCharFormat price;
     price.setForeground(style::accent());
     price.setFont(style::pixelFont(14, QFont::Bold, font()));
-    cursor.insertText(rewardPriceText(c), price);
+    appendPrice(*ui_->l_content->document(), rewardPriceText(c), price);
     fitHeight(ui_->l_content);
   }
 
-  ui_->b_reward->setText(qs(c.cta));
+  setServerText(ui_->b_reward, c.cta);
   ui_->b_reward->setAccessibleName(qs(c.cta));
   ui_->b_reward->setStyleSheet(
       QStringLiteral("QPushButton{background:%1;color:white;border:none;border-radius:12px;"
                      "font-size:15px;font-weight:600;}"
-                     "QPushButton:focus{border:2px solid #111111;}")
-          .arg(style::accent().name()));
+                     "QPushButton:hover{background:%2;}"
+                     "QPushButton[keyboardFocus=\"true\"]{border:2px solid #111111;}")
+          .arg(style::accent().name(), style::accent().darker(110).name()));
 
   setHtmlText(ui_->l_how_participate, c.joindesc, style::kDescriptionGrey,
               style::pixelFont(14, QFont::Normal, font()));
 
+  showConfirmedKey();
   requestNotice();
   requestView();
 }
@@ -270,23 +276,31 @@ void DetailViewController::clickAccumulation() {
     Log::log("DetailViewController clickAccumulation: no reward key", Log::Level::error());
     return;
   }
-  services().join->apiReward(camp->campid, *ovnkey);
+  services().join->apiReward(*camp, *ovnkey);
 }
 
-void DetailViewController::onParticipationCheckPossible() {
+void DetailViewController::onParticipationCheckPossible(std::int64_t campid) {
+  if (!camp || camp->campid != campid) return;  // another campaign's join
   const QString title = qs(localized("ov_participation_check"));
-  ui_->b_reward->setText(title);
+  setServerText(ui_->b_reward, title);
   ui_->b_reward->setAccessibleName(title);
   setRewardAction([this] { clickParticipation(); });
   services().notifications->post(kActionListChange);
 }
 
-void DetailViewController::onAccumulationPossible(std::int64_t /*campid*/, const std::string& key) {
+void DetailViewController::onAccumulationPossible(std::int64_t campid, const std::string& key) {
+  if (!camp || camp->campid != campid) return;  // another campaign's key is never claimed here
   ovnkey = key;
   const QString title = qs(localized("ov_accumulate"));
-  ui_->b_reward->setText(title);
+  setServerText(ui_->b_reward, title);
   ui_->b_reward->setAccessibleName(title);
   setRewardAction([this] { clickAccumulation(); });
+}
+
+void DetailViewController::showConfirmedKey() {
+  if (!camp) return;
+  if (const auto key = services().join->confirmedKey(camp->campid))
+    onAccumulationPossible(camp->campid, *key);
 }
 
 void DetailViewController::finish() {

@@ -39,8 +39,8 @@ class DetailViewController : public ViewController {
   void clickJoin();
   void clickParticipation();
   void clickAccumulation();
-  // The flow's reports (the screen's JoinProtocol).
-  void onParticipationCheckPossible();
+  // The flow's reports (the screen's JoinProtocol); those of other campaigns are ignored.
+  void onParticipationCheckPossible(std::int64_t campid);
   void onAccumulationPossible(std::int64_t campid, const std::string& ovnkey);
   // "action_detail_finish": back to the list.
   void finish();
@@ -71,6 +71,8 @@ class DetailViewController : public ViewController {
   void showNotice(const Result<VelmontNotice>& notice);
   void showView(const Result<VelmontNotice>& view);
   void takeAlerts();
+  // Collect, when the flow keeps a confirmed key for the campaign.
+  void showConfirmedKey();
 
   std::unique_ptr<Ui::DetailViewController> ui_;
   std::function<void()> rewardAction_;
@@ -78,6 +80,7 @@ class DetailViewController : public ViewController {
   std::shared_ptr<AlertHost> alertHost_;
   std::unique_ptr<ImageCacheLoader> imageLoader_;
   NotificationCenter::Observation finishObservation_;
+  NotificationCenter::Observation confirmations_;
   QImage nativeImage_;
   RequestHandle noticeRequest_;
   RequestHandle viewRequest_;

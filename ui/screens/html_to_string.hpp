@@ -8,17 +8,9 @@
 #include <list>
 #include <unordered_map>
 
-class QTextDocument;
+#include "ui/widgets/server_text.hpp"  // htmlToString, setUniformStyle
 
 namespace orvane::ui {
-
-// Server HTML turned into styled text that keeps the text and its paragraph structure
-// (line breaks, lists, spacing). Remote or local resources named by the HTML are never
-// loaded and images are dropped: only text is shown. GUI thread only.
-QTextDocumentFragment htmlToString(const QString& html);
-
-// Sets one colour and one font over the whole document, keeping its block layout.
-void setUniformStyle(QTextDocument& document, const QColor& color, const QFont& font);
 
 // Bounded LRU of conversions keyed by the HTML text, so that scrolling a list does not
 // convert the same description twice.

@@ -1,5 +1,6 @@
 #include "ui/screens/orvane_view_controller.hpp"
 
+#include <QBoxLayout>
 #include <QButtonGroup>
 #include <QLabel>
 #include <QPointer>
@@ -7,39 +8,38 @@
 #include <utility>
 
 #include "core/api/api_list.hpp"
-#include "core/api/decode_utf8.hpp"
 #include "core/participation/api_join.hpp"
+#include "core/screens/camp_list_answer.hpp"
+#include "core/sdk/host_events.hpp"
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/fetch.hpp"
-#include "core/support/log_text.hpp"
 #include "orvane/localized.hpp"
 #include "orvane/log.hpp"
 #include "orvane/orvane.hpp"
 #include "ui/screens/camp_cps_table_view_cell.hpp"
 #include "ui/screens/can_receive_benefits_view_controller.hpp"
 #include "ui/screens/detail_view_controller.hpp"
+#include "ui/sdk/failure_report.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/icons.hpp"
 #include "ui/sdk/navigation_controller.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/storyboard.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_orvane_view_controller.h"
 
 namespace orvane::ui {
 
 namespace {
 
-std::string withoutAll(std::string text, const std::string& needle) {
-  if (needle.empty()) return text;
-  std::string out;
-  out.reserve(text.size());
-  std::size_t from = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, from)) {
-    out.append(text, from, at - from);
-    from = at + needle.size();
-  }
-  out.append(text, from, std::string::npos);
-  return out;
+std::size_t campaignCount(const CampLists& lists) {
+  return lists.otherCampList.size() + lists.cpsCampList.size() + lists.otherHouseList.size() +
+         lists.cpsHouseList.size();
+}
+
+bool isOffline(const Error& error) {
+  return error.kind == Error::Kind::network || error.kind == Error::Kind::timeout;
 }
 
 }  // namespace
@@ -56,6 +56,15 @@ OrvaneViewController::OrvaneViewController(Services services, QWidget* parent)
   bSort_ = ui_->b_sort;
   tvCamp_ = ui_->tv_camp;
 
+  // Above everything: the list below it is an old one.
+  lOutOfDate_ = new QLabel(QString::fromStdString(localized("ov_list_out_of_date")), this);
+  lOutOfDate_->setObjectName(QStringLiteral("l_out_of_date"));
+  lOutOfDate_->setWordWrap(true);
+  lOutOfDate_->setStyleSheet(
+      QStringLiteral("background:#F7F7F7;color:#8C8C8C;font-size:12px;padding:8px 16px;"));
+  lOutOfDate_->hide();
+  if (auto* box = qobject_cast<QBoxLayout*>(layout())) box->insertWidget(0, lOutOfDate_);
+
   ui_->l_coins_caption->setText(QString::fromStdString(localized("ov_can_receive_benefits")));
   lCoinsValue_->setAccessibleName(ui_->l_coins_caption->text());
   vCoins_->hide();  // shown by the list-top presentation
@@ -67,6 +76,8 @@ OrvaneViewController::OrvaneViewController(Services services, QWidget* parent)
     segments_[i]->setText(QString::fromStdString(localized(titles[i])));
     segments_[i]->setAccessibleName(segments_[i]->text());
     group->addButton(segments_[i], i);
+    segments_[i]->setCursor(Qt::PointingHandCursor);
+    focus::markKeyboardFocus(segments_[i]);
   }
   connect(group, &QButtonGroup::idClicked, this, [this](int id) { scValueChanged(id); });
 
@@ -76,6 +87,7 @@ OrvaneViewController::OrvaneViewController(Services services, QWidget* parent)
   bSort_->setIconSize(QSize(14, 14));
   bSort_->setCursor(Qt::PointingHandCursor);
   bSort_->setFocusPolicy(Qt::TabFocus);
+  focus::markKeyboardFocus(bSort_);
   describeSort();
   connect(bSort_, &QPushButton::clicked, this, [this] { clickSort(); });
 
@@ -99,6 +111,10 @@ void OrvaneViewController::viewDidLoad() {
   style::forceLightAppearance(this);
   listChange_ = services().notifications->observe(kActionListChange, [this] { refreshList(); });
   listType_ = store->integer(keys::kListType);
+  owner_ = currentListOwner(store.get()).value_or(std::string());
+  if (services().lists && !owner_.empty()) {
+    if (const auto kept = services().lists->latest(owner_, keep().now)) showKept(kept->lists, false);
+  }
   apiReq();
   drawMainTab();
 }
@@ -120,45 +136,58 @@ void OrvaneViewController::back() {
 
 void OrvaneViewController::refreshList() { apiReq(); }
 
-void OrvaneViewController::apiReq() {
-  // What the screen shows now: the answer is sorted for it off the GUI thread, so a
-  // long list does not stall it.
+OrvaneViewController::Presorted OrvaneViewController::currentBasis() const {
   Presorted basis;
   basis.segment = selectedSegment_;
   basis.sortTitle = bSort_->text().toStdString();
   basis.listType = listType_;
+  return basis;
+}
+
+OrvaneViewController::Keep OrvaneViewController::keep() const {
+  const auto& clock = services().platform->clock;
+  return Keep{services().lists, owner_, clock ? clock->now() : CampListStore::Clock::now()};
+}
+
+void OrvaneViewController::apiReq() {
+  // What the screen shows now: the answer is sorted for it off the GUI thread, so a
+  // long list does not stall it.
   const auto& platform = services().platform;
   listRequest_ = fetch(
       *platform, [&](auto done) { return ApiList(platform).getReq(std::move(done)); },
-      [newline = localized("ascii_newline"), basis](std::string_view body) {
-        return prepareAnswer(body, newline, basis);
+      [newline = localized("ascii_newline"), basis = currentBasis(), keep = keep()](std::string_view body) {
+        return prepareAnswer(body, newline, basis, keep);
       },
       [this](Result<Prepared> prepared) {
         if (!prepared.ok()) {
-          alertError(prepared.error().description);
+          listFailed(prepared.error());
           return;
         }
-        showResponse(std::move(prepared.value().lists), std::move(prepared.value().presorted));
+        auto& answer = prepared.value();
+        if (answer.kept && services().lists) services().lists->remember(answer.kept);
+        const bool quiet = std::exchange(quiet_, false);
+        setOutOfDateNotice(false);
+        raiseLoaded(answer.lists, false);
+        showResponse(std::move(answer.lists), std::move(answer.presorted), quiet);
       });
 }
 
 Result<OrvaneViewController::Prepared> OrvaneViewController::prepareAnswer(std::string_view body,
                                                                            const std::string& newline,
-                                                                           Presorted basis) {
-  // A leading byte-order mark is no part of the text.
-  if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
-  const std::string text = withoutAll(repairUtf8(body), newline);
-  auto decoded = decodeReq(text);
-  if (!decoded.ok()) {
-    Log::log("OrvaneViewController Decoding Error", Log::Level::error());
-    Log::log(decoded.error().description, Log::Level::error());
-    return decoded.error();
+                                                                           Presorted basis,
+                                                                           const Keep& keep) {
+  // The text kept is the one read, so that a kept list reads as its answer did.
+  const std::string text = listAnswerText(body, newline);
+  std::optional<std::int64_t> result;
+  auto lists = readCampListAnswer(text, std::string(), "OrvaneViewController", &result);
+  if (!lists.ok()) return lists.error();
+  Prepared prepared{std::move(lists).value(), std::move(basis), nullptr};
+  // Only a proper answer is kept for later walls and for a wall without network.
+  if (result == 200 && keep.store && !keep.owner.empty()) {
+    prepared.kept = std::make_shared<const CampListStore::Entry>(
+        CampListStore::Entry{keep.owner, keep.now, prepared.lists});
+    keep.store->save(keep.owner, keep.now, text);
   }
-  Req req = std::move(decoded).value();
-  if (req.result != 200) {
-    Log::log("OrvaneViewController getReq Error : ", {optionalText(req.result)}, Log::Level::error());
-  }
-  Prepared prepared{classify(std::move(req)), std::move(basis)};
   const KindChoice choice = chooseKind(prepared.lists);
   if (choice.selected) {
     auto& presorted = prepared.presorted;
@@ -171,7 +200,63 @@ Result<OrvaneViewController::Prepared> OrvaneViewController::prepareAnswer(std::
   return prepared;
 }
 
-void OrvaneViewController::showResponse(CampLists lists, Presorted presorted) {
+void OrvaneViewController::showKept(CampLists lists, bool outOfDate) {
+  raiseLoaded(lists, outOfDate);
+  showResponse(std::move(lists), Presorted{});
+  setOutOfDateNotice(outOfDate);
+  quiet_ = !outOfDate;
+}
+
+void OrvaneViewController::raiseLoaded(const CampLists& lists, bool outOfDate) {
+  if (!services().events) return;
+  services().events->raise(
+      ListLoaded{services().wall, campaignCount(lists), lists.rewardTotal, lists.rewardMark, outOfDate});
+}
+
+void OrvaneViewController::setOutOfDateNotice(bool shown) { lOutOfDate_->setVisible(shown); }
+
+void OrvaneViewController::listFailed(const Error& error) {
+  reportFailure(services().events, "list", error);
+  if (std::exchange(quiet_, false)) {
+    // The kept list stays, without an alert; without network it may be out of date.
+    Log::log("OrvaneViewController: the quiet refresh failed; the list shown stays", Log::Level::info());
+    setOutOfDateNotice(isOffline(error));
+    emit listUpdated();
+    return;
+  }
+  if (listShown_ || !isOffline(error) || !services().lists || owner_.empty()) {
+    failWithAlert(error);
+    return;
+  }
+  // Without network and with nothing on screen: the last list kept for this user.
+  const Keep where = keep();
+  keptRead_ = inBackground(
+      *services().platform,
+      [where, basis = currentBasis()]() -> Result<Prepared> {
+        auto kept = where.store->load(where.owner, where.now);
+        if (!kept) return Error::make(Error::Kind::notConfigured, "no list kept");
+        return prepareAnswer(kept->first, std::string(), basis, Keep{});
+      },
+      [this, error](Result<Prepared> kept) {
+        if (!kept.ok()) {
+          failWithAlert(error);
+          return;
+        }
+        showKept(std::move(kept.value().lists), true);
+      });
+}
+
+void OrvaneViewController::failWithAlert(const Error& error) {
+  // The host gets the developer's detail; the user a sentence to act on.
+  if (services().events) services().events->raise(ListFailed{services().wall, error.description});
+  alertError(userMessage(error));
+}
+
+void OrvaneViewController::showResponse(CampLists lists, Presorted presorted, bool quiet) {
+  // A quiet refresh repeats neither the pop-up nor the empty-list alert the kept list showed.
+  const QString shownReward = rewardText_;
+  const bool wasEmpty = shownEmpty_;
+  listShown_ = true;
   retire(std::move(otherCampList_), std::move(cpsCampList_));
   otherCampList_ = std::make_shared<const std::vector<Camp>>(std::move(lists.otherCampList));
   cpsCampList_ = std::make_shared<const std::vector<Camp>>(std::move(lists.cpsCampList));
@@ -182,6 +267,14 @@ void OrvaneViewController::showResponse(CampLists lists, Presorted presorted) {
       chooseKind(otherCampList_->size(), cpsCampList_->size(), otherHouseList_.size(), cpsHouseList_.size());
   rewardText_ =
       QString::fromStdString(orvane::rewardText(lists.rewardTotal, lists.rewardMark, localeDecimalStyle()));
+  shownEmpty_ = choice.result == KindChoice::Result::nothingToShow;
+  const bool announce = !quiet || rewardText_ != shownReward;
+  if (choice.result == KindChoice::Result::nothingToShow && quiet && wasEmpty) {
+    setSort();
+    if (services().platform->store->integer(keys::kBenefitsDisplayType) != 0) showReward();
+    emit listUpdated();
+    return;
+  }
   if (choice.result == KindChoice::Result::nothingToShow) {
     Alert alert;
     alert.title = localized("ov_alarm");
@@ -192,7 +285,9 @@ void OrvaneViewController::showResponse(CampLists lists, Presorted presorted) {
                              }});
     presentAlert(std::move(alert));
     setSort();
-    // The pop-up never covers the empty-list alert; the list-top band still updates.
+    // The pop-up never covers the empty-list alert, nor follows it; the list-top band
+    // still updates.
+    QObject::disconnect(popupWait_);
     if (services().platform->store->integer(keys::kBenefitsDisplayType) != 0) showReward();
     emit listUpdated();
     return;
@@ -207,13 +302,13 @@ void OrvaneViewController::showResponse(CampLists lists, Presorted presorted) {
     if (presorted.sorted && presorted.kind == kind && presorted.segment == selectedSegment_ &&
         presorted.sortTitle == bSort_->text().toStdString() && presorted.listType == listType_) {
       showSorted(std::move(*presorted.sorted));
-      showReward();
+      if (announce) showReward();
       emit listUpdated();
       return;
     }
   }
   setSort();
-  showReward();
+  if (announce) showReward();
   emit listUpdated();
 }
 
@@ -225,11 +320,28 @@ void OrvaneViewController::selectKind(CampKind kind) {
 
 void OrvaneViewController::showReward() {
   if (services().platform->store->integer(keys::kBenefitsDisplayType) != 0) {
-    lCoinsValue_->setText(rewardText_);
+    setServerText(lCoinsValue_, rewardText_);  // the server's price mark, as written
+    // The accent may have changed since the last load.
+    lCoinsValue_->setFont(style::pixelFont(20, QFont::Bold));
+    lCoinsValue_->setStyleSheet(QStringLiteral("color:%1;").arg(style::accent().name()));
     vCoins_->show();
     return;
   }
   if (isAppear_ == false) return;
+  // One pop-up at a time: a newer load updates the one on screen.
+  if (popup_ && !popup_->isDismissed()) {
+    popup_->setRewardPriceAndMark(rewardText_);
+    vCoins_->hide();
+    return;
+  }
+  // Never over an alert: the pop-up waits until the alerts have closed, then shows the
+  // newest total.
+  if (QWidget* alert = openAlert()) {
+    QObject::disconnect(popupWait_);
+    popupWait_ = connect(
+        alert, &QObject::destroyed, this, [this] { showReward(); }, Qt::QueuedConnection);
+    return;
+  }
   std::unique_ptr<ViewController> made(Storyboard::named("OrvaneStoryboard", services())
                                            ->instantiateViewController("CanReceiveBenefitsViewController"));
   auto* popup = qobject_cast<CanReceiveBenefitsViewController*>(made.get());
@@ -237,6 +349,7 @@ void OrvaneViewController::showReward() {
   made.release();
   popup->rewardPriceAndMark = rewardText_;
   QWidget* over = navigationController() ? static_cast<QWidget*>(navigationController()) : window();
+  popup_ = popup;
   popup->presentIn(over);
   vCoins_->hide();
 }
@@ -289,10 +402,12 @@ void OrvaneViewController::drawMainTab() {
   const QString accent = Orvane::shared().orvaneColorPrimary.name();
   scCamp_->setStyleSheet(
       QString("QPushButton { background: white; color: %1; border: 1px solid %1; font-size: 14px; }"
+              "QPushButton:hover:!checked { background: %2; }"
               "QPushButton:checked { background: %1; color: white; }"
+              "QPushButton[keyboardFocus=\"true\"] { border: 2px solid #111111; }"
               "#sc_camp_0 { border-top-left-radius: 8px; border-bottom-left-radius: 8px; }"
               "#sc_camp_1 { border-top-right-radius: 8px; border-bottom-right-radius: 8px; }")
-          .arg(accent));
+          .arg(accent, QColor(0xF7, 0xF7, 0xF7).name()));
 }
 
 int OrvaneViewController::numberOfRows(CampaignTableView& /*table*/) {
@@ -336,10 +451,15 @@ std::shared_ptr<AlertHost> OrvaneViewController::alertHost() {
 
 void OrvaneViewController::presentAlert(Alert alert) { alertHost()->present(std::move(alert)); }
 
-void OrvaneViewController::alertError(const std::string& description) {
+QWidget* OrvaneViewController::openAlert() {
+  const auto host = std::dynamic_pointer_cast<QtAlertHost>(alertHost());
+  return host ? host->currentAlertWidget() : nullptr;
+}
+
+void OrvaneViewController::alertError(const std::string& message) {
   Alert alert;
   alert.title = localized("ov_alarm");
-  alert.message = description;
+  alert.message = message;
   alert.actions.push_back({"OK", AlertAction::Style::cancel, {}});
   presentAlert(std::move(alert));
   emit listUpdated();

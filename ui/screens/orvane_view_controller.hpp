@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMetaObject>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "core/api/records.hpp"
+#include "core/screens/camp_list_store.hpp"
 #include "core/screens/camp_ordering.hpp"
 #include "core/support/notification_center.hpp"
 #include "core/support/platform/alert_host.hpp"
@@ -26,11 +29,17 @@ class OrvaneViewController;
 
 namespace orvane::ui {
 
+class CanReceiveBenefitsViewController;
 class QtAlertHost;
 
 // The campaign list: the wall's first screen. Requests the list, shows it under the
 // kind tabs and the sort button, announces the collectable total, opens details. The
 // answer is decoded, classified and sorted on the platform's executor.
+//
+// A list loaded earlier for the same user (a prefetch, an earlier wall) is shown at once
+// and refreshed quietly: the answer replaces it without a second pop-up or alert, and a
+// failed refresh keeps it. Without network and without such a list, the list kept in the
+// cache folder (at most a day old) is shown under a notice that it may be out of date.
 class OrvaneViewController : public ViewController, public TableViewDataSource, public CampClickProtocol {
   Q_OBJECT
 
@@ -50,6 +59,8 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   CampaignTableView* tableView() const { return tvCamp_; }
   // The reward text of the latest response ("1,500 P").
   const QString& rewardText() const { return rewardText_; }
+  // The list shown is a kept one that the request under way refreshes quietly.
+  bool showsKeptList() const { return quiet_; }
 
   // TableViewDataSource
   int numberOfRows(CampaignTableView& table) override;
@@ -79,11 +90,26 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   struct Prepared {
     CampLists lists;
     Presorted presorted;
+    std::shared_ptr<const CampListStore::Entry> kept;  // what the store keeps of a proper answer
   };
-  static Result<Prepared> prepareAnswer(std::string_view body, const std::string& newline, Presorted basis);
+  // Where a proper answer is kept, and for whom.
+  struct Keep {
+    CampListStore* store = nullptr;
+    std::string owner;
+    CampListStore::Clock::time_point now;
+  };
+  static Result<Prepared> prepareAnswer(std::string_view body, const std::string& newline, Presorted basis,
+                                        const Keep& keep);
+  Presorted currentBasis() const;
+  Keep keep() const;
   using SharedCamps = std::shared_ptr<const std::vector<Camp>>;
 
-  void showResponse(CampLists lists, Presorted presorted);
+  void showResponse(CampLists lists, Presorted presorted, bool quiet = false);
+  void showKept(CampLists lists, bool outOfDate);
+  void listFailed(const Error& error);
+  void failWithAlert(const Error& error);
+  void raiseLoaded(const CampLists& lists, bool outOfDate);
+  void setOutOfDateNotice(bool shown);
   void setSort();
   void showSorted(SortedCamps sorted);
   // Frees lists on the executor: ten thousand campaigns take milliseconds.
@@ -95,7 +121,10 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   void selectKind(CampKind kind);
   std::shared_ptr<AlertHost> alertHost();
   void presentAlert(Alert alert);
-  void alertError(const std::string& description);
+  // The alert on screen over the wall, if any.
+  QWidget* openAlert();
+  // A plain message: never an error's own text.
+  void alertError(const std::string& message);
 
   std::unique_ptr<Ui::OrvaneViewController> ui_;
   QWidget* vCoins_;
@@ -105,6 +134,7 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   QPushButton* segments_[2];
   QPushButton* bSort_;
   CampaignTableView* tvCamp_;
+  QLabel* lOutOfDate_;
 
   SharedCamps otherCampList_ = std::make_shared<const std::vector<Camp>>();
   SharedCamps cpsCampList_ = otherCampList_;
@@ -118,6 +148,15 @@ class OrvaneViewController : public ViewController, public TableViewDataSource, 
   NotificationCenter::Observation listChange_;
   std::shared_ptr<AlertHost> ownAlertHost_;  // when the screen is not in a navigation container
   RequestHandle listRequest_;                // the latest list request; a newer one replaces it
+  RequestHandle keptRead_;                   // the kept list read from its file
+  std::string owner_;                        // whose list this screen shows
+  bool quiet_ = false;                       // a kept list is shown; its refresh is under way
+  bool listShown_ = false;                   // a list (or the empty-list alert) has been shown
+  bool shownEmpty_ = false;                  // the latest list shown was empty
+
+  // The benefits pop-up on screen, and the wait of one for an open alert to close.
+  QPointer<CanReceiveBenefitsViewController> popup_;
+  QMetaObject::Connection popupWait_;
 };
 
 }  // namespace orvane::ui

@@ -6,6 +6,7 @@
 
 #include "core/screens/reward_history.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 #include "ui_reward_table_view_cell.h"
 
 namespace orvane::ui {
@@ -49,7 +50,7 @@ void RewardTableViewCell::setItem(const Reward& reward, const DecimalStyle& styl
   name_ = QString::fromStdString(row.name);
   date_ = QString::fromStdString(row.date);
   price_ = QString::fromStdString(row.price);
-  lRewardPrice_->setText(price_);
+  setServerText(lRewardPrice_, price_);
   lName_->setAccessibleName(name_);
   lDate_->setAccessibleName(date_);
   lRewardPrice_->setAccessibleName(price_);
@@ -81,12 +82,12 @@ void RewardTableViewCell::place() {
   const int priceWidth = std::min(lRewardPrice_->fontMetrics().horizontalAdvance(price_) + 2, content / 2);
   const int textWidth = std::max(0, content - priceWidth - (priceWidth > 0 ? kGap : 0));
   lRewardPrice_->setGeometry(w - kPadX - priceWidth, (height() - kNameHeight) / 2, priceWidth, kNameHeight);
-  lRewardPrice_->setText(lRewardPrice_->fontMetrics().elidedText(price_, Qt::ElideRight, priceWidth));
+  setServerText(lRewardPrice_, lRewardPrice_->fontMetrics().elidedText(price_, Qt::ElideRight, priceWidth));
   const int top = std::max(0, (height() - kNameHeight - 2 - kDateHeight) / 2);
   lName_->setGeometry(kPadX, top, textWidth, kNameHeight);
-  lName_->setText(lName_->fontMetrics().elidedText(name_, Qt::ElideRight, textWidth));
+  setServerText(lName_, lName_->fontMetrics().elidedText(name_, Qt::ElideRight, textWidth));
   lDate_->setGeometry(kPadX, top + kNameHeight + 2, textWidth, kDateHeight);
-  lDate_->setText(lDate_->fontMetrics().elidedText(date_, Qt::ElideRight, textWidth));
+  setServerText(lDate_, lDate_->fontMetrics().elidedText(date_, Qt::ElideRight, textWidth));
 }
 
 void RewardTableViewCell::paintEvent(QPaintEvent* /*event*/) {

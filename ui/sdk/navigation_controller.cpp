@@ -14,10 +14,12 @@
 #include <QVBoxLayout>
 
 #include "orvane/localized.hpp"
+#include "ui/sdk/focus_ring.hpp"
 #include "ui/sdk/icons.hpp"
 #include "ui/sdk/layers.hpp"
 #include "ui/sdk/qt_alert_host.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 
 namespace orvane::ui {
 
@@ -33,32 +35,11 @@ const QString kIconButtonStyle = QStringLiteral(
     "QToolButton:hover{background:#F2F2F2;}"
     "QToolButton[keyboardFocus=\"true\"]{border:2px solid #8C8C8C;}");
 
-// Marks its focus only when the keyboard brought it, as a browser's :focus-visible
-// does: the window's first focus, or a click, leaves it plain.
+// Marks its focus only when the keyboard brought it (ui/sdk/focus_ring.hpp): the
+// window's first focus, or a click, leaves it plain.
 class BarButton : public QToolButton {
  public:
-  using QToolButton::QToolButton;
-
- protected:
-  void focusInEvent(QFocusEvent* event) override {
-    const auto reason = event->reason();
-    markFocus(reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
-              reason == Qt::ShortcutFocusReason);
-    QToolButton::focusInEvent(event);
-  }
-  void focusOutEvent(QFocusEvent* event) override {
-    markFocus(false);
-    QToolButton::focusOutEvent(event);
-  }
-
- private:
-  void markFocus(bool on) {
-    if (property("keyboardFocus").toBool() == on) return;
-    setProperty("keyboardFocus", on);
-    style()->unpolish(this);
-    style()->polish(this);
-    update();
-  }
+  explicit BarButton(QWidget* parent) : QToolButton(parent) { focus::markKeyboardFocus(this); }
 };
 
 QToolButton* iconButton(QWidget* parent, const char* name, const std::string& key) {
@@ -83,7 +64,8 @@ class NavigationBar : public QWidget {
     setFixedHeight(kBarHeight);
     setAutoFillBackground(true);
 
-    back = new QToolButton(this);
+    back = new BarButton(this);
+    back->setFocusPolicy(Qt::TabFocus);
     back->setObjectName(QStringLiteral("b_back"));
     back->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     back->setIconSize(QSize(20, 20));
@@ -109,8 +91,10 @@ class NavigationBar : public QWidget {
     const QColor accent = style::accent();
     back->setIcon(icons::backChevronIcon(accent, 20));
     back->setStyleSheet(
-        QStringLiteral("QToolButton{border:none;background:transparent;color:%1;font-size:15px;"
-                       "padding:0 4px 0 0;}")
+        QStringLiteral("QToolButton{border:2px solid transparent;border-radius:8px;background:transparent;"
+                       "color:%1;font-size:15px;padding:0 4px 0 0;}"
+                       "QToolButton:hover{background:#F7F7F7;}"
+                       "QToolButton[keyboardFocus=\"true\"]{border-color:#8C8C8C;}")
             .arg(accent.name()));
     close->setIcon(icons::closeIcon(style::kText, 24));
     history->setIcon(icons::historyIcon(style::kText, 24));
@@ -144,8 +128,11 @@ class NavigationBar : public QWidget {
     // Elided at the end like a phone's bar, never in the middle of a name.
     back->ensurePolished();
     const int chrome = back->iconSize().width() + 16;
-    back->setText(back->fontMetrics().elidedText(fullBack, Qt::ElideRight, std::max(0, maxBack - chrome)));
-    back->setToolTip(back->text() != fullBack ? fullBack : QString());
+    // The back title can be a campaign's name: shown as written, never read as markup.
+    const QString shownBack =
+        back->fontMetrics().elidedText(fullBack, Qt::ElideRight, std::max(0, maxBack - chrome));
+    setServerText(back, shownBack);
+    back->setToolTip(shownBack != fullBack ? serverToolTip(fullBack) : QString());
     back->adjustSize();
     back->setFixedWidth(std::min(back->sizeHint().width(), maxBack));
     back->move(8, 0);
@@ -161,9 +148,9 @@ class NavigationBar : public QWidget {
       titleWidth = std::max(0, rightEdge - 4 - titleX);
     }
     title->setGeometry(titleX, 0, titleWidth, kBarHeight);
-    title->setText(title->fontMetrics().elidedText(fullTitle, Qt::ElideRight, titleWidth));
+    setServerText(title, title->fontMetrics().elidedText(fullTitle, Qt::ElideRight, titleWidth));
     title->setAccessibleName(fullTitle);
-    title->setToolTip(title->text() != fullTitle ? fullTitle : QString());
+    title->setToolTip(title->text() != fullTitle ? serverToolTip(fullTitle) : QString());
   }
 
   QToolButton* back;

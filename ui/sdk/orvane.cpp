@@ -13,11 +13,15 @@
 #include <cstdio>
 #include <mutex>
 
+#include "core/api/query.hpp"
+#include "core/screens/prefetch.hpp"
+#include "core/sdk/host_events.hpp"
 #include "core/sdk/identity.hpp"
 #include "core/sdk/settings_keys.hpp"
 #include "core/support/platform/memory_key_value_store.hpp"
 #include "core/support/platform/platform.hpp"
 #include "orvane/log.hpp"
+#include "orvane/orvane_sdk.hpp"
 #include "platform/qt/qt_key_value_store.hpp"
 #include "platform/qt/qt_platform.hpp"
 #include "ui/screens/orvane_carousel_view.hpp"
@@ -35,6 +39,34 @@ void reportFault(const std::string& text) {
   const std::string line = "Orvane " + text;
   std::fprintf(stderr, "%s\n", line.c_str());
   Log::log(line, Log::Level::error());
+}
+
+int faultCode(Fault fault) {
+  switch (fault) {
+    case Fault::notInitialized:
+      return error_code::notInitialized;
+    case Fault::invalidBaseUrl:
+      return error_code::invalidBaseUrl;
+    case Fault::noApplication:
+      return error_code::noApplication;
+    case Fault::noHostWidget:
+      return error_code::noHostWidget;
+    case Fault::offGuiThread:
+      return error_code::offGuiThread;
+    case Fault::noResources:
+      return error_code::noResources;
+    case Fault::none:
+      break;
+  }
+  return error_code::other;
+}
+
+// A configuration fault reaches the host three ways: the entry point's result, an error
+// event, and standard error with the log.
+Outcome fault(Fault kind, const char* operation, const std::string& text) {
+  reportFault(std::string(operation) + ": " + text);
+  HostEvents::shared().raise(ErrorEvent{operation, faultCode(kind), text});
+  return Outcome{kind, text};
 }
 
 // --- The desktop platform of a facade made before the application.
@@ -137,23 +169,26 @@ std::unique_lock<std::mutex> ready() {
 std::shared_ptr<KeyValueStore> store() { return Platform::current()->store; }
 
 // Widgets need the QApplication and its thread; without them Qt would stop the process.
-bool canMakeWidgets(const char* operation) {
-  if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
-    reportFault(std::string(operation) + ": there is no QApplication yet; make it first. Nothing shown");
-    return false;
-  }
-  if (!onApplicationThread()) {
-    reportFault(std::string(operation) + ": called off the GUI thread. Nothing shown");
-    return false;
-  }
-  return true;
+Outcome canMakeWidgets(const char* operation) {
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
+    return fault(Fault::noApplication, operation,
+                 "there is no QApplication yet; make it first. Nothing shown");
+  if (!onApplicationThread())
+    return fault(Fault::offGuiThread, operation, "called off the GUI thread. Nothing shown");
+  return {};
 }
 
-bool initialized(const char* operation) {
+Outcome initialized(const char* operation) {
   const auto identity = readIdentity(store().get());
-  if (identity.ok()) return true;
-  reportFault(std::string(operation) + ": " + identity.error().description + ". Nothing shown");
-  return false;
+  if (!identity.ok())
+    return fault(Fault::notInitialized, operation, identity.error().description + ". Nothing shown");
+  // A host's server address that does not parse would fail every request of the wall.
+  if (const auto& host = OrvaneSDK::shared().hostUrl) {
+    if (const auto base = BaseUrl::parse(*host); !base.ok())
+      return fault(Fault::invalidBaseUrl, operation,
+                   "OrvaneSDK::hostUrl: " + base.error().description + ". Nothing shown");
+  }
+  return {};
 }
 
 // The presented wall's window. Esc reaches the wall's container first, which closes
@@ -189,7 +224,7 @@ class WallDialog : public QDialog {
 
 // --- OrvaneWall
 
-OrvaneWall::OrvaneWall(QWidget* content, QWidget* parent) : QWidget(parent) {
+OrvaneWall::OrvaneWall(QWidget* content, quint64 id, QWidget* parent) : QWidget(parent), id_(id) {
   setObjectName(QStringLiteral("orvane_wall"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -201,9 +236,15 @@ OrvaneWall::OrvaneWall(QWidget* content, QWidget* parent) : QWidget(parent) {
   setFocusProxy(content);
 }
 
-OrvaneWall::~OrvaneWall() = default;
+OrvaneWall::~OrvaneWall() { raiseClosed(); }
+
+void OrvaneWall::raiseClosed() {
+  if (std::exchange(closed_, true)) return;
+  HostEvents::shared().raise(WallClosed{id_});
+}
 
 void OrvaneWall::onCloseRequested() {
+  raiseClosed();
   if (isWindow()) {
     close();
   } else if (!isSignalConnected(QMetaMethod::fromSignal(&OrvaneWall::closeRequested))) {
@@ -287,29 +328,43 @@ void Orvane::setTrackingUsage(bool use) {
 }
 
 OrvaneWall* Orvane::makeWall(QWidget* parent) {
-  auto storyboard = ui::Storyboard::named(QStringLiteral("OrvaneStoryboard"));
-  if (!storyboard) return nullptr;
-  auto* navigation = qobject_cast<ui::NavigationController*>(storyboard->instantiateInitialViewController());
-  if (navigation == nullptr) return nullptr;
-  return new OrvaneWall(navigation, parent);
+  auto services = ui::Services::shared();
+  services.wall = HostEvents::nextWallId();
+  // Before the screens are made: the list screen may report a prefetched list at once.
+  HostEvents::shared().raise(WallOpened{services.wall});
+  auto storyboard = ui::Storyboard::named(QStringLiteral("OrvaneStoryboard"), services);
+  auto* navigation =
+      storyboard ? qobject_cast<ui::NavigationController*>(storyboard->instantiateInitialViewController())
+                 : nullptr;
+  if (navigation == nullptr) {
+    HostEvents::shared().raise(WallClosed{services.wall});
+    return nullptr;
+  }
+  return new OrvaneWall(navigation, services.wall, parent);
 }
 
-void Orvane::presentOrvane(QWidget* from) {
+Outcome Orvane::checkEntry(const char* operation, bool needsIdentity) {
   { const auto lock = ready(); }
-  if (!canMakeWidgets("presentOrvane")) return;
-  if (from == nullptr) {
-    reportFault("presentOrvane: no host widget given. Nothing shown");
-    return;
-  }
-  if (!initialized("presentOrvane")) return;
+  if (auto widgets = canMakeWidgets(operation); !widgets) return widgets;
+  if (needsIdentity) return initialized(operation);
+  return {};
+}
+
+Outcome Orvane::presentOrvane(QWidget* from) {
+  { const auto lock = ready(); }
+  if (auto widgets = canMakeWidgets("presentOrvane"); !widgets) return widgets;
+  if (from == nullptr)
+    return fault(Fault::noHostWidget, "presentOrvane", "no host widget given. Nothing shown");
+  if (auto identity = initialized("presentOrvane"); !identity) return identity;
   if (QWidget* open = presentedWall_) {
     Log::log("Orvane presentOrvane: the wall is already shown; brought to the front", Log::Level::info());
     open->raise();
     open->activateWindow();
-    return;
+    return {};
   }
   OrvaneWall* wall = makeWall(nullptr);
-  if (wall == nullptr) return;
+  if (wall == nullptr)
+    return fault(Fault::noResources, "presentOrvane", "the wall's screens could not be made");
   QWidget* hostWindow = from->window();
   // Modal for the host's window only: the host's other windows keep working.
   auto* dialog = new WallDialog(hostWindow, wall->findChild<ui::NavigationController*>());
@@ -342,19 +397,38 @@ void Orvane::presentOrvane(QWidget* from) {
   // Without a window manager nobody else hands the keyboard over.
   dialog->raise();
   dialog->activateWindow();
+  return {};
 }
 
-OrvaneWall* Orvane::orvaneViewController(QWidget* parent) {
-  { const auto lock = ready(); }
-  if (!canMakeWidgets("orvaneViewController")) return nullptr;
-  if (!initialized("orvaneViewController")) return nullptr;
-  return makeWall(parent);
+OrvaneWall* Orvane::orvaneViewController(QWidget* parent, Outcome* outcome) {
+  Outcome result = checkEntry("orvaneViewController", true);
+  OrvaneWall* wall = nullptr;
+  if (result) {
+    wall = makeWall(parent);
+    if (wall == nullptr)
+      result = fault(Fault::noResources, "orvaneViewController", "the wall's screens could not be made");
+  }
+  if (outcome != nullptr) *outcome = std::move(result);
+  return wall;
 }
 
 QWidget* Orvane::orvaneCarouselView() {
-  { const auto lock = ready(); }
-  if (!canMakeWidgets("orvaneCarouselView")) return nullptr;
+  if (!checkEntry("orvaneCarouselView", false)) return nullptr;
   return new ui::OrvaneCarouselView();
+}
+
+Outcome Orvane::prefetch() {
+  if (auto entry = checkEntry("prefetch", true); !entry) return entry;
+  Prefetch::shared().start();
+  return {};
+}
+
+bool Orvane::isReady() const { return Prefetch::shared().isReady(); }
+
+OrvaneEvents* Orvane::events() {
+  // Never destroyed: hosts connect to it for the life of the process.
+  static auto* events = new OrvaneEvents();
+  return events;
 }
 
 }  // namespace orvane

@@ -1,5 +1,6 @@
 #include "ui/sdk/qt_alert_host.hpp"
 
+#include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include "ui/sdk/icons.hpp"
 #include "ui/sdk/layers.hpp"
 #include "ui/sdk/style.hpp"
+#include "ui/widgets/server_text.hpp"
 
 namespace orvane::ui {
 
@@ -118,10 +120,10 @@ QWidget* hairline(QWidget* parent, bool vertical = false) {
 }
 
 QLabel* label(QWidget* parent, const std::string& text, int px, QFont::Weight weight, const QColor& color) {
-  auto* l = new QLabel(QString::fromStdString(text), parent);
+  auto* l = new QLabel(parent);
+  setServerText(l, text);
   l->setWordWrap(true);
   l->setAlignment(Qt::AlignCenter);
-  l->setTextFormat(Qt::PlainText);
   QFont f = l->font();
   f.setPixelSize(px);
   f.setWeight(weight);
@@ -168,6 +170,8 @@ int QtAlertHost::Impl::escapeIndex() const {
 }
 
 int QtAlertHost::Impl::defaultIndex() const {
+  for (std::size_t i = 0; i < current.actions.size(); ++i)
+    if (current.actions[i].preferred) return static_cast<int>(i);
   for (std::size_t i = 0; i < current.actions.size(); ++i)
     if (current.actions[i].style != AlertAction::Style::cancel) return static_cast<int>(i);
   return -1;
@@ -252,7 +256,8 @@ void QtAlertHost::Impl::press(std::size_t index, const std::shared_ptr<bool>& to
 
 QPushButton* QtAlertHost::Impl::button(QWidget* parent, std::size_t index, const AlertAction& action,
                                        bool isDefault, bool sheet) {
-  auto* b = new QPushButton(QString::fromStdString(action.title), parent);
+  auto* b = new QPushButton(parent);
+  setServerText(b, action.title);
   b->setObjectName(QStringLiteral("alert_button_%1").arg(index));
   b->setAccessibleName(QString::fromStdString(action.title));
   b->setFixedHeight(sheet ? kSheetEntryHeight : kButtonHeight);
@@ -318,7 +323,9 @@ void QtAlertHost::Impl::buildAlert(Overlay* o) {
     }
   }
   auto place = [o, card] {
-    card->adjustSize();
+    // As high as its wrapped texts need at the card's width (a long message included).
+    card->resize(kCardWidth,
+                 card->hasHeightForWidth() ? card->heightForWidth(kCardWidth) : card->sizeHint().height());
     card->move((o->width() - card->width()) / 2, std::max(0, (o->height() - card->height()) / 2));
   };
   o->relayout = place;

@@ -11,9 +11,10 @@ namespace orvane::ui {
 // a card (or a sheet sliding up from the bottom) with the buttons in order. Never a
 // nested event loop: `present` returns at once and the handler runs after the press.
 // Alerts queue up: a second alert shows when the first closes. Esc presses the
-// cancel button, or the only button of a one-button alert; Enter the first non-cancel
-// button; Tab moves among the buttons only. Over a NavigationController, Esc goes to
-// whichever layer is topmost (ui/sdk/layers.hpp). GUI thread only.
+// cancel button, or the only button of a one-button alert; Enter the preferred button,
+// else the first non-cancel one; Tab moves among the buttons only. Over a
+// NavigationController, Esc goes to whichever layer is topmost (ui/sdk/layers.hpp).
+// GUI thread only.
 // Buttons carry objectName "alert_button_<index>" and accessible names = their titles,
 // the card "orvane_alert"; tests find and click them.
 class QtAlertHost : public AlertHost {

@@ -1,6 +1,8 @@
 #include "ui/sdk/services.hpp"
 
 #include "core/participation/api_join.hpp"
+#include "core/screens/camp_list_store.hpp"
+#include "core/sdk/host_events.hpp"
 #include "core/support/image_cache.hpp"
 #include "core/support/notification_center.hpp"
 
@@ -12,6 +14,8 @@ Services Services::shared() {
   services.join = &ApiJoin::shared();
   services.notifications = &NotificationCenter::shared();
   services.images = &ImageCache::defaultCache();
+  services.events = &HostEvents::shared();
+  services.lists = &CampListStore::shared();
   return services;
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "core/support/platform/platform.hpp"
 
 namespace orvane {
 class ApiJoin;
+class CampListStore;
+class HostEvents;
 class ImageCache;
 class NotificationCenter;
 }  // namespace orvane
@@ -50,11 +53,17 @@ struct Services {
   ApiJoin* join = nullptr;
   NotificationCenter* notifications = nullptr;
   ImageCache* images = nullptr;
+  // The host's events, and the number of the wall the screens belong to (0: none).
+  HostEvents* events = nullptr;
+  std::uint64_t wall = 0;
+  // The last list loaded, shown at once by a new wall and kept for a wall without network.
+  CampListStore* lists = nullptr;
   // Pushes, pops, sheets and the pop-up slide when on; tests turn it off.
   bool animations = true;
 
   // The defaults: the installed platform (as it is now), ApiJoin::shared(),
-  // NotificationCenter::shared() and ImageCache::defaultCache(), animations on.
+  // NotificationCenter::shared(), ImageCache::defaultCache(), HostEvents::shared() and
+  // CampListStore::shared(), no wall, animations on.
   static Services shared();
 };
 

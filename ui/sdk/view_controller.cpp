@@ -11,7 +11,25 @@ ViewController::ViewController(QWidget* parent) : QWidget(parent) {}
 ViewController::ViewController(Services services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)) {}
 
-ViewController::~ViewController() = default;
+ViewController::~ViewController() {
+  if (renamedBelow_) {
+    renamedBelow_->navigationItem_.backButtonTitle = belowBackTitle_;
+    emit renamedBelow_->navigationItemChanged();
+  }
+}
+
+void ViewController::nameBackControl(const QString& title) {
+  auto* nav = navigationController();
+  ViewController* below = nav ? nav->topViewController() : nullptr;
+  if (below == nullptr || below == this) return;
+  if (renamedBelow_ != below) {
+    if (renamedBelow_) renamedBelow_->navigationItem_.backButtonTitle = belowBackTitle_;
+    renamedBelow_ = below;
+    belowBackTitle_ = below->navigationItem_.backButtonTitle;
+  }
+  below->navigationItem_.backButtonTitle = title;
+  emit below->navigationItemChanged();
+}
 
 void ViewController::loadViewIfNeeded() {
   if (loaded_) return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -56,6 +57,9 @@ class ViewController : public QWidget {
   // Called by performSegue before the destination is shown.
   virtual void prepare(const QString& /*identifier*/, ViewController* /*destination*/,
                        const QVariant& /*sender*/) {}
+  // Names the back control above the screen under this one, while this screen lives:
+  // the old name comes back when it goes, so a screen pushed later shows no stale name.
+  void nameBackControl(const QString& title);
 
  signals:
   // The navigation item changed (title or back title); the bar updates.
@@ -67,6 +71,8 @@ class ViewController : public QWidget {
   NavigationItem navigationItem_;
   NavigationController* navigationController_ = nullptr;
   bool loaded_ = false;
+  QPointer<ViewController> renamedBelow_;
+  QString belowBackTitle_;
 };
 
 }  // namespace orvane::ui

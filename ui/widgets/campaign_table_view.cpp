@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -15,20 +16,38 @@ namespace orvane::ui {
 TableViewCell::TableViewCell(const QString& reuseIdentifier, QWidget* parent)
     : QWidget(parent), reuseIdentifier_(reuseIdentifier) {}
 
+bool TableViewCell::focusNextPrevChild(bool next) {
+  if (table_ && row_ >= 0 && table_->moveFocus(this, next)) return true;
+  return QWidget::focusNextPrevChild(next);
+}
+
+void TableViewCell::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  // The keyboard's focus shows its row whole. Not a click's: the row would move away
+  // under the pointer between the press and the release.
+  const auto reason = event->reason();
+  if (table_ && row_ >= 0 && reason != Qt::MouseFocusReason && reason != Qt::ActiveWindowFocusReason &&
+      reason != Qt::PopupFocusReason)
+    table_->ensureRowVisible(row_);
+}
+
 void TableViewCell::invalidateRowHeight() {
   if (table_) table_->cellHeightChanged(this);
+}
+
+QString CampaignTableView::thinScrollBarStyle() {
+  return QStringLiteral(
+      "QScrollBar:vertical { width: 6px; background: transparent; margin: 2px 1px 2px 0; }"
+      "QScrollBar::handle:vertical { background: rgba(0, 0, 0, 70); border-radius: 2px; min-height: 32px; }"
+      "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+      "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }");
 }
 
 CampaignTableView::CampaignTableView(QWidget* parent) : QAbstractScrollArea(parent) {
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setFrameShape(QFrame::NoFrame);
   verticalScrollBar()->setSingleStep(20);
-  // A phone's thin indicator rather than a desktop bar with arrows beside the rows.
-  verticalScrollBar()->setStyleSheet(QStringLiteral(
-      "QScrollBar:vertical { width: 6px; background: transparent; margin: 2px 1px 2px 0; }"
-      "QScrollBar::handle:vertical { background: rgba(0, 0, 0, 70); border-radius: 2px; min-height: 32px; }"
-      "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-      "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
+  verticalScrollBar()->setStyleSheet(thinScrollBarStyle());
   // Kinetic scrolling fed by hand: the gesture recognisers of grabGesture are never
   // freed, and a press here must still reach the cell at once.
   QScrollerProperties properties = QScroller::scroller(viewport())->scrollerProperties();
@@ -132,6 +151,72 @@ QRect CampaignTableView::rectForRow(int row) const {
 void CampaignTableView::scrollToRow(int row) {
   if (row < 0 || row >= numberOfRows()) return;
   verticalScrollBar()->setValue(rectForRow(row).top());
+}
+
+void CampaignTableView::ensureRowVisible(int row) {
+  if (row < 0 || row >= numberOfRows()) return;
+  const QRect r = rectForRow(row);
+  QScrollBar* bar = verticalScrollBar();
+  const int view = viewport()->height();
+  if (r.top() < bar->value() || r.height() > view)
+    bar->setValue(r.top());
+  else if (r.bottom() >= bar->value() + view)
+    bar->setValue(r.bottom() + 1 - view);
+}
+
+bool CampaignTableView::focusRow(int row, Qt::FocusReason reason) {
+  if (row < 0 || row >= numberOfRows()) return false;
+  ensureRowVisible(row);
+  layoutCells();
+  TableViewCell* cell = cellForRow(row);
+  if (cell == nullptr || !(cell->focusPolicy() & Qt::TabFocus)) return false;
+  cell->setFocus(reason);
+  return true;
+}
+
+bool CampaignTableView::moveFocus(const TableViewCell* cell, bool next) {
+  const int to = cell->row_ + (next ? 1 : -1);
+  if (focusRow(to, next ? Qt::TabFocusReason : Qt::BacktabFocusReason)) return true;
+  if (to >= 0 && to < numberOfRows()) return false;
+  QWidget* outside = focusOutside(next);
+  if (outside == nullptr) return false;
+  outside->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  return true;
+}
+
+QWidget* CampaignTableView::focusOutside(bool next) const {
+  auto takesTab = [this](const QWidget* w) {
+    return w != this && !isAncestorOf(w) && w->window() == window() && w->isVisible() && w->isEnabled() &&
+           (w->focusPolicy() & Qt::TabFocus);
+  };
+  // The table sits in the chain before its rows: step from it, over its own widgets.
+  auto* self = const_cast<CampaignTableView*>(this);
+  for (QWidget* w = next ? self->nextInFocusChain() : self->previousInFocusChain(); w != this;
+       w = next ? w->nextInFocusChain() : w->previousInFocusChain()) {
+    if (takesTab(w)) return w;
+  }
+  return nullptr;
+}
+
+void CampaignTableView::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  const auto reason = event->reason();
+  if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason) return;
+  // The first row whose top is in view, or the last one that starts in view.
+  const int top = verticalScrollBar()->value();
+  const int bottom = top + viewport()->height();
+  int row = -1;
+  for (const auto& [r, cell] : visible_) {
+    const QRect rect = rectForRow(r);
+    if (reason == Qt::TabFocusReason && rect.top() >= top) {
+      row = r;
+      break;
+    }
+    if (reason == Qt::BacktabFocusReason && rect.top() < bottom) row = r;
+  }
+  if (row < 0 && !visible_.empty()) row = visible_.begin()->first;
+  // Rows that take no focus (or none at all): the table keeps it.
+  focusRow(row, reason);
 }
 
 void CampaignTableView::resizeEvent(QResizeEvent* event) {

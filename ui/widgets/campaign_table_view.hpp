@@ -29,6 +29,9 @@ class TableViewCell : public QWidget {
  protected:
   // The content's height changed (an image arrived); the table measures the row again.
   void invalidateRowHeight();
+  // Tab and Backtab move along the rows, not along the order the cells were made in.
+  bool focusNextPrevChild(bool next) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   friend class CampaignTableView;
@@ -62,6 +65,10 @@ class CampaignTableView : public QAbstractScrollArea {
   explicit CampaignTableView(QWidget* parent = nullptr);
   ~CampaignTableView() override;
 
+  // A phone's thin indicator rather than a desktop bar with arrows; the wall's other
+  // scrolling screens use it too.
+  static QString thinScrollBarStyle();
+
   void setDataSource(TableViewDataSource* dataSource);
   void registerCell(const QString& identifier, CellFactory factory);
   // A pooled cell of that identifier, else a new one from its factory; null for an
@@ -82,15 +89,25 @@ class CampaignTableView : public QAbstractScrollArea {
   int cellWidgetCount() const;
   QRect rectForRow(int row) const;  // in content coordinates
   void scrollToRow(int row);
+  // Scrolls as little as needed for the whole row (its top, when taller than the view).
+  void ensureRowVisible(int row);
+  // Scrolls the row into view and gives its cell the focus; false without such a row.
+  bool focusRow(int row, Qt::FocusReason reason);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
+  // Tab into the table lands on the first row in view, Backtab on the last.
+  void focusInEvent(QFocusEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   friend class TableViewCell;
   void cellHeightChanged(TableViewCell* cell);
+  // Tab from the row of `cell`: to the next row, or out of the table past the last.
+  bool moveFocus(const TableViewCell* cell, bool next);
+  // The control before (or after) the table in the window's Tab order.
+  QWidget* focusOutside(bool next) const;
   void layoutCells();
   void recycle(TableViewCell* cell);
   void rebuildOffsets();

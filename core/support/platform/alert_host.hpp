@@ -12,6 +12,7 @@ struct AlertAction {
   Style style = Style::normal;
   std::function<void()> handler;  // may be empty; runs on the main thread after the press
   bool checked = false;           // action sheets: the current entry carries a check mark
+  bool preferred = false;         // Enter presses it; else the first action that does not cancel
 };
 
 struct Alert {
