@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/participation/link_policy.hpp"
+#include "orvane/link_policy.hpp"
 
 // Checks and mends the link texts the server sends before they reach the system's
 // URL opener. Which of them may be opened at all: `checkServerLink`.

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <orvane/api_join.hpp>
 #include <orvane/image_cache.hpp>
+#include <orvane/link_policy.hpp>
 #include <orvane/localized.hpp>
 #include <orvane/log.hpp>
 #include <orvane/mime_type.hpp>
@@ -85,6 +86,16 @@ TEST(PublicApi, UtilitiesAnswerAsDocumented) {
   EXPECT_FALSE(orvane::localized("ov_alarm").empty());
   EXPECT_NE(orvane::localized("ov_alarm"), "ov_alarm");
   EXPECT_EQ(orvane::localized("no_such_key"), "no_such_key");
+}
+
+// Hosts read the policy to know which server links the wall opens, and may check their own.
+TEST(PublicApi, TheLinkPolicyAllowsWebAndAppLinksAndRefusesLocalFiles) {
+  EXPECT_TRUE(orvane::checkServerLink("https://example.test/landing?id=1").allowed);
+  EXPECT_TRUE(orvane::checkServerLink("mygame://start?ref=1").allowed);
+  const auto file = orvane::checkServerLink("FILE:///etc/passwd");
+  EXPECT_FALSE(file.allowed);
+  EXPECT_FALSE(file.reason.empty());
+  EXPECT_FALSE(orvane::checkServerLink("mygame://open?f=file%3A%2F%2F%2Fetc%2Fpasswd").allowed);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "core/participation/link_policy.hpp"
+#include "orvane/link_policy.hpp"
 
 #include <gtest/gtest.h>
 
