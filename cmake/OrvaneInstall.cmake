@@ -9,7 +9,9 @@ include(CMakePackageConfigHelpers)
 install(TARGETS orvane EXPORT OrvaneTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/orvane DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# orvane.h is the C library's; capi/ installs it with liborvane_c.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/orvane DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+  PATTERN orvane.h EXCLUDE)
 install(FILES ${PROJECT_BINARY_DIR}/public/orvane/version.hpp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/orvane)
 install(EXPORT OrvaneTargets NAMESPACE Orvane:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Orvane)
 
