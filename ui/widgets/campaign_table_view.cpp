@@ -10,6 +10,7 @@
 #include <QScrollerProperties>
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace orvane::ui {
 
@@ -109,8 +110,11 @@ TableViewCell* CampaignTableView::dequeueReusableCell(const QString& identifier)
 }
 
 void CampaignTableView::reloadData() {
-  for (auto& [row, cell] : visible_) recycle(cell);
-  visible_.clear();
+  // Hiding a focused cell makes Qt hand its focus on, which may scroll; nothing may lay
+  // out cells then: the data source already holds the new rows, the offsets the old.
+  const bool wasLaying = std::exchange(laying_, true);
+  for (auto& [row, cell] : std::exchange(visible_, {})) recycle(cell);
+  laying_ = wasLaying;
   const int rows = dataSource_ ? std::max(0, dataSource_->numberOfRows(*this)) : 0;
   heights_.assign(static_cast<std::size_t>(rows), estimatedRowHeight_);
   measured_.assign(static_cast<std::size_t>(rows), false);
@@ -266,9 +270,9 @@ int CampaignTableView::measure(TableViewCell* cell) const {
 }
 
 void CampaignTableView::recycle(TableViewCell* cell) {
+  cell->row_ = -1;  // before hiding: its focus must not move on by a row it no longer shows
   cell->hide();
   cell->prepareForReuse();
-  cell->row_ = -1;
   pool_[cell->reuseIdentifier_].push_back(cell);
 }
 
