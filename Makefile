@@ -62,7 +62,7 @@ endef
 # What a host gets: each release library's exported symbols against its headers in
 # include/orvane/, and hosts built against an install, with CMake and with pkg-config.
 define library_check
-	$(call stage,library: exported symbols and two consumer builds against an install)
+	$(call stage,library: exported symbols of both libraries and hosts built against an install)
 	./scripts/check-exports --skip orvane/orvane.h build/release/ui/liborvane.so include build/release/public
 	./scripts/check-exports --only orvane/orvane.h build/release/capi/liborvane_c.so include
 	./scripts/check-consumer build/release
