@@ -5,13 +5,14 @@ TEST_FUZZ_SECONDS ?= 3
 # The files `make format` rewrites and `make test` checks.
 FORMAT_FILES = $(shell find core platform ui include tools examples tests bench fuzz capi -name '*.cpp' -o -name '*.hpp' -o -name '*.h' -o -name '*.c' | sort)
 
-# The demo host against the sandbox it embeds (release build, the demo target only).
+# The demo host, built against an install of the release build, with the installed
+# sandbox; without a display the headless tour (scripts/demo says how).
 demo: deps
 	cmake --preset release
-	cmake --build --preset release -j $(JOBS) --target orvane-demo
-	./build/release/examples/demo-host/orvane-demo
+	cmake --build --preset release -j $(JOBS) --target orvane orvane_c orvane-sandbox orvane-tour
+	./scripts/demo build/release
 
-.PHONY: deps test demo tsan release fuzz bench format format-check tidy clean
+.PHONY: deps test demo tsan release fuzz bench format format-check tidy clean library
 
 deps:
 	./scripts/install-deps
@@ -58,9 +59,21 @@ define release_build
 	cmake --build --preset release -j $(JOBS)
 endef
 
+# What a host gets: each release library's exported symbols against its headers in
+# include/orvane/, and hosts built against an install, with CMake and with pkg-config.
+define library_check
+	$(call stage,library: exported symbols of both libraries and hosts built against an install)
+	./scripts/check-exports --skip orvane/orvane.h build/release/ui/liborvane.so include build/release/public
+	./scripts/check-exports --only orvane/orvane.h build/release/capi/liborvane_c.so include
+	./scripts/check-consumer build/release
+endef
+
+library: release
+	$(library_check)
+
 # Cheap checks first; then every test, the threaded ones under TSan, each fuzz target on
-# its corpus and briefly beyond, and the release build that `make bench` and packagers use,
-# with the soak run on it once more.
+# its corpus and briefly beyond, the release build that `make bench` and packagers use
+# (with the soak run on it once more), and what a host gets from an install.
 test: deps
 	$(format_check)
 	$(tidy_run)
@@ -72,6 +85,7 @@ test: deps
 	$(release_build)
 	$(call stage,release: the soak again at -O3, where timing and layout differ from the sanitizers)
 	ctest --preset release -L soak
+	$(library_check)
 	$(call stage,done)
 
 format-check:

@@ -9,6 +9,13 @@ function(orvane_warnings target)
   endif()
 endfunction()
 
+# The SDK's own code is built with hidden visibility: only what include/orvane/ marks with
+# ORVANE_EXPORT leaves the shared library. Tests and tools keep the default, so that their
+# copies of a shared library's inline code (cpp-httplib's) still resolve to the library's.
+function(orvane_hidden target)
+  set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+endfunction()
+
 # Sources of a folder, found again at build time so that new files need no list edits.
 function(orvane_glob out)
   file(GLOB_RECURSE _files CONFIGURE_DEPENDS ${ARGN})

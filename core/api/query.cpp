@@ -111,7 +111,14 @@ Result<BaseUrl> BaseUrl::parse(std::string_view text) {
 }
 
 std::string BaseUrl::with(std::string_view appendPath, const std::optional<std::string>& newQuery) const {
-  std::string out = scheme + "://" + authority + path;
+  // Hosts write base URLs with and without a trailing slash; the endpoint paths start
+  // with one, and "v1//view" is a different resource to many servers.
+  std::string_view basePath = path;
+  if (!appendPath.empty() && appendPath.front() == '/') {
+    while (!basePath.empty() && basePath.back() == '/') basePath.remove_suffix(1);
+  }
+  std::string out = scheme + "://" + authority;
+  out += basePath;
   out += appendPath;
   if (newQuery) {
     out += '?';

@@ -33,7 +33,8 @@ struct BaseUrl {
   static Result<BaseUrl> parse(std::string_view text);
 
   // The full text with the query replaced (an absent query drops the base's own)
-  // and `appendPath` appended to the path as text. The fragment is never kept:
+  // and `appendPath` appended to the path as text, with one slash between the two
+  // when the path ends in slashes and `appendPath` begins with one. The fragment is never kept:
   // it is not sent to a server anyway.
   std::string with(std::string_view appendPath, const std::optional<std::string>& newQuery) const;
   // The text as parsed, query included.

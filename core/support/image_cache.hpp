@@ -11,11 +11,10 @@
 
 #include "core/support/platform/image_codec.hpp"
 #include "core/support/platform/platform.hpp"
+#include "orvane/cache_type.hpp"
 #include "orvane/size.hpp"
 
 namespace orvane {
-
-enum class CacheType { disk, ram };
 
 // Remote images by URL, kept in memory (`ram`) or as files of their own folder (`disk`).
 //

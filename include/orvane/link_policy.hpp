@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "orvane/export.hpp"
+
 // Links the SDK opens
 //
 // The operator's server chooses two kinds of link that the SDK hands to the
@@ -50,7 +52,8 @@ struct LinkCheck {
   std::string reason;  // why not, for the log; empty when allowed
 };
 
-// The policy above, for one link exactly as it would be opened. Pure: reads nothing.
-LinkCheck checkServerLink(std::string_view url);
+// The policy above, for one link exactly as it would be opened. Pure: reads nothing, so
+// any thread may call it; a host may check its own links the way the wall does.
+ORVANE_EXPORT LinkCheck checkServerLink(std::string_view url);
 
 }  // namespace orvane

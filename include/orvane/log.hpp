@@ -6,14 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "orvane/export.hpp"
+#include "orvane/log_sink.hpp"
+
 namespace orvane {
 
-class LogSink;
-enum class LogType;
-
 // The SDK's one diagnostic channel. Silent until the host enables it through
-// `Orvane::setDebugEnabled`. Callable from any thread.
-class Log {
+// `Orvane::setDebugEnabled`. Every member is callable from any thread.
+class ORVANE_EXPORT Log {
  public:
   class Level {
    public:
@@ -48,7 +48,8 @@ class Log {
   // The message as `log` builds it.
   static std::string format(std::string_view item, std::initializer_list<std::string_view> more);
 
-  // A host may route the SDK's log elsewhere; null returns to the platform's sink.
+  // A host may route the SDK's log elsewhere (its `write` then runs on whichever thread
+  // logs); null returns to the platform's sink. The SDK keeps the sink until replaced.
   static void setSink(std::shared_ptr<LogSink> sink);
 };
 

@@ -4,12 +4,15 @@
 #include <optional>
 #include <string>
 
+#include "orvane/export.hpp"
+
 namespace orvane {
 
 // Server addresses and the inspection switch, in memory only. A host that uses
 // other servers sets them on every launch, before the first screen is shown.
-// Request builders read the addresses when they are created.
-class OrvaneSDK {
+// Request builders read the addresses when they are created. Plain fields without a
+// lock: set them on the GUI thread before the SDK's first screen or request.
+class ORVANE_EXPORT OrvaneSDK {
  public:
   static OrvaneSDK& shared();
 

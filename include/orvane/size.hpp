@@ -1,8 +1,10 @@
 #pragma once
 
+#include "orvane/export.hpp"
+
 namespace orvane {
 
-// A width and height in points.
+// A width and height in points. The operators are pure and callable from any thread.
 struct Size {
   double width = 0;
   double height = 0;
@@ -14,6 +16,6 @@ inline Size operator*(const Size& size, double factor) { return {size.width * fa
 
 // A divisor of exactly 0 is the caller's fault: it is logged at error level and
 // the size comes back unchanged rather than infinite.
-Size operator/(const Size& size, double divisor);
+ORVANE_EXPORT Size operator/(const Size& size, double divisor);
 
 }  // namespace orvane

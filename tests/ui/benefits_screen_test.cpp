@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QToolButton>
 #include <algorithm>
 #include <atomic>
@@ -353,6 +354,33 @@ TEST_F(BenefitsScreen, FailuresShowTheNoticeAndKeepTheRows) {
   pickAndWait("b_period", 0);
   EXPECT_TRUE(tableShown());
   EXPECT_TRUE(screen_->reward().empty());
+}
+
+// The table comes back from under the notice with the new, shorter list: while it was
+// hidden its size went stale, and showing it lays out cells at once, before any row of
+// the longer list it last showed may be asked for.
+TEST_F(BenefitsScreen, AShorterListAfterANoticeNeverAsksForAGoneRow) {
+  open();
+  const auto week = screen_->reward().size();
+  pickAndWait("b_period", 2);
+  const auto longer = screen_->reward().size();
+  ASSERT_GT(longer, week);
+  auto* table = screen_->tableView();
+  table->verticalScrollBar()->setValue(table->verticalScrollBar()->maximum());
+  ASSERT_FALSE(rows().empty());
+  ASSERT_GE(static_cast<std::size_t>(rows().back()->row()), week)
+      << "the view must show a row the week lacks";
+
+  server_->force({.endpoint = kRewardPath, .result = 500, .times = 1});
+  pickAndWait("b_period", 2);
+  ASSERT_FALSE(table->isVisible());
+  wall_->resize(420, 760);  // the hidden table keeps its old size until it is shown
+  QTest::qWait(0);
+
+  EXPECT_NO_THROW(pickAndWait("b_period", 0));
+  EXPECT_TRUE(tableShown());
+  EXPECT_EQ(screen_->reward().size(), week);
+  for (auto* row : rows()) EXPECT_LT(static_cast<std::size_t>(row->row()), week);
 }
 
 TEST_F(BenefitsScreen, AnAnswerToAnOlderQueryIsDroppedWhenItComesLate) {

@@ -37,6 +37,7 @@ class Rows : public TableViewDataSource {
   TableViewCell* cellForRow(CampaignTableView& table, int row) override {
     auto* cell =
         static_cast<TallCell*>(table.dequeueReusableCell(row % 10 == 0 ? "tvc_camp_cps" : "tvc_camp"));
+    if (row >= count) ++outOfRange;
     cell->shows = row;
     const auto grown = heights.find(row);
     cell->height = grown != heights.end() ? grown->second : row % 10 == 0 ? 120 : 60;
@@ -45,6 +46,7 @@ class Rows : public TableViewDataSource {
   }
   int count;
   int configured = 0;
+  int outOfRange = 0;          // rows asked for that the source does not have
   std::map<int, int> heights;  // rows whose content grew
 };
 
@@ -144,6 +146,31 @@ TEST_F(TableFixture, AReloadOrResizeWhileARowHasTheFocusDoesNotLayTheTableOutHal
   focusRow(1);
   table.resize(300, 600);
   rowsInPlace();
+}
+
+// Reloading hides the focused cell, and Qt hands its focus on (to a neighbour row, which
+// scrolls): the new, shorter list must never be asked for a row of the old one.
+TEST_F(TableFixture, AReloadThatHidesTheFocusedCellAsksOnlyForRowsThatExist) {
+  Rows rows(50);
+  table.setDataSource(&rows);
+  table.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&table));
+  // The last row on screen: the row after it is off screen, so handing focus on scrolls.
+  TableViewCell* focused = nullptr;
+  for (TableViewCell* cell : table.visibleCells()) {
+    cell->setFocusPolicy(Qt::StrongFocus);
+    if (focused == nullptr || cell->row() > focused->row()) focused = cell;
+  }
+  ASSERT_NE(focused, nullptr);
+  ASSERT_GE(focused->row(), 3);
+  focused->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(focused->hasFocus());
+
+  rows.count = 3;
+  table.reloadData();
+  EXPECT_EQ(rows.outOfRange, 0);
+  EXPECT_EQ(table.numberOfRows(), 3);
+  EXPECT_EQ(table.visibleCells().size(), 3U);
 }
 
 TEST_F(TableFixture, ACellThatGrowsMovesTheRowsBelowIt) {

@@ -190,13 +190,13 @@ TEST_F(ApiListTest, ServerAddressChoice) {
     kept.add(api.getCampList(nullptr));
     EXPECT_EQ(lastUrl(), std::string(config::kPartnerBaseUrl) + "/cs/user_camp_list?" + kId);
   }
-  // The base's own query is replaced, a trailing slash is kept as it is, the fragment dropped.
+  // The base's own query is replaced, a trailing slash joins with a single one, the fragment dropped.
   OrvaneSDK::shared().hostUrl = "https://127.0.0.1:8443/v1/?debug=1#top";
   OrvaneSDK::shared().hostPartnerUrl = "http://127.0.0.1/api?x=y";
   OrvaneSDK::shared().noticeUrl = "http://127.0.0.1/notice.json?v=3";
   ApiList api(fake.platform());
   kept.add(api.getView("1", nullptr));
-  EXPECT_EQ(lastUrl(), "https://127.0.0.1:8443/v1//view?" + kId + "&campid=1");
+  EXPECT_EQ(lastUrl(), "https://127.0.0.1:8443/v1/view?" + kId + "&campid=1");
   kept.add(api.postCS("n", "e", "t", "1", 5, "c", {}, nullptr));
   EXPECT_EQ(lastUrl(), "http://127.0.0.1/api/cs");
   kept.add(api.getVelmontNotice(nullptr));
@@ -313,6 +313,15 @@ TEST(Query, BaseUrlAcceptsOnlyPlainHttpUrls) {
   EXPECT_EQ(url.with("/x", "n=2"), "http://h:1/v1/x?n=2");
   EXPECT_EQ(url.with("/x", std::nullopt), "http://h:1/v1/x");
   EXPECT_EQ(url.text(), "http://h:1/v1?old=1");
+
+  // Trailing slashes of the base and the endpoint's leading one make a single slash.
+  for (const std::string base : {"http://h:1/v1/", "http://h:1/v1//"}) {
+    const auto slashed = BaseUrl::parse(base).value();
+    EXPECT_EQ(slashed.with("/x", std::nullopt), "http://h:1/v1/x") << base;
+    EXPECT_EQ(slashed.text(), base) << "the text as given";
+  }
+  EXPECT_EQ(BaseUrl::parse("http://h:1/").value().with("/x", "n=2"), "http://h:1/x?n=2");
+  EXPECT_EQ(BaseUrl::parse("http://h:1").value().with("/x", std::nullopt), "http://h:1/x");
 }
 
 }  // namespace

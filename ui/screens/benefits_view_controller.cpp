@@ -227,10 +227,11 @@ void BenefitsViewController::showAnswer(Result<RewardList> answer) {
   }
   // A 200 without a list has no rows.
   reward_ = std::move(list.reward).value_or(std::vector<Reward>{});
+  // Rows first: showing the table (its layout resizes it at once) and scrolling both lay
+  // out cells, and must see the new count, never a row of the list before.
+  tvReward_->reloadData();
   lNoReceiveBenefits_->hide();
   tvReward_->show();
-  // Rows first: a scroll lays out cells, and must see the new count.
-  tvReward_->reloadData();
   tvReward_->verticalScrollBar()->setValue(0);
   lEmpty_->setVisible(reward_.empty());
   emit rewardListAnswered();

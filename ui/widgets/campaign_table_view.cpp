@@ -265,9 +265,9 @@ int CampaignTableView::measure(TableViewCell* cell) const {
 }
 
 void CampaignTableView::recycle(TableViewCell* cell) {
+  cell->row_ = -1;  // before hiding: its focus must not move on by a row it no longer shows
   cell->hide();
   cell->prepareForReuse();
-  cell->row_ = -1;
   pool_[cell->reuseIdentifier_].push_back(cell);
 }
 

@@ -1,19 +1,4 @@
 #pragma once
 
-#include <string_view>
-
-namespace orvane {
-
-// The system log's message types.
-enum class LogType { debug, info, defaultType, error };
-
-// Where enabled log messages go. Called from any thread.
-class LogSink {
- public:
-  virtual ~LogSink() = default;
-  // False when the system log drops this type; the message is then not built.
-  virtual bool accepts(LogType type) const = 0;
-  virtual void write(LogType type, std::string_view category, std::string_view message) = 0;
-};
-
-}  // namespace orvane
+// The sink type is public: hosts install their own through Log::setSink.
+#include "orvane/log_sink.hpp"
