@@ -504,6 +504,36 @@ TEST_F(CampaignListOnXvfb, RealTabsWalkTheRowsAndTheRowUnderThePointerLightsUp) 
   EXPECT_TRUE(QTest::qWaitFor([&] { return shownAt(spot) == QColor(0xF7, 0xF7, 0xF7); }, 5000))
       << qPrintable(shownAt(spot).name());
   EXPECT_EQ(cell->cursor().shape(), Qt::PointingHandCursor);
+
+  // The rows scroll under a pointer that stays put (a wheel turn): the fill follows the
+  // row now under it and leaves the one that moved away, still on screen above it.
+  table->verticalScrollBar()->setValue(0);
+  ui::TableViewCell* lit = table->cellForRow(1);
+  ASSERT_NE(lit, nullptr);
+  const QPoint pointer = lit->mapToGlobal(QPoint(lit->width() / 2, lit->height() - 4));
+  input.moveTo(pointer);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return lit->underMouse(); }, 5000));
+  table->verticalScrollBar()->setValue(table->verticalScrollBar()->value() + 8);
+  ASSERT_TRUE(lit->isVisible()) << "the row that moved away must stay on screen for this check";
+  ui::TableViewCell* under = nullptr;
+  for (ui::TableViewCell* shown : table->visibleCells())
+    if (shown->geometry().contains(table->viewport()->mapFromGlobal(pointer))) under = shown;
+  ASSERT_NE(under, nullptr);
+  ASSERT_NE(under, lit) << "the scroll did not move another row under the pointer";
+  for (ui::TableViewCell* shown : table->visibleCells())
+    EXPECT_EQ(shown->underMouse(), shown == under) << "row " << shown->row();
+  auto litAt = [&](QPoint global) {
+    return cell->screen()->grabWindow(0, global.x(), global.y(), 1, 1).toImage().pixelColor(0, 0);
+  };
+  const QPoint underSpot = under->mapToGlobal(spot);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return litAt(underSpot) == QColor(0xF7, 0xF7, 0xF7); }, 5000))
+      << qPrintable(litAt(underSpot).name());
+  for (ui::TableViewCell* shown : table->visibleCells()) {
+    if (shown == under) continue;
+    const QPoint away = shown->mapToGlobal(spot);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return litAt(away) == QColor(Qt::white); }, 5000))
+        << "row " << shown->row() << " still lit";
+  }
 }
 
 }  // namespace

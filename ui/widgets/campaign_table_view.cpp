@@ -1,6 +1,7 @@
 #include "ui/widgets/campaign_table_view.hpp"
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QMouseEvent>
@@ -240,7 +241,23 @@ void CampaignTableView::resizeEvent(QResizeEvent* event) {
   layoutCells();
 }
 
-void CampaignTableView::scrollContentsBy(int /*dx*/, int /*dy*/) { layoutCells(); }
+void CampaignTableView::scrollContentsBy(int /*dx*/, int /*dy*/) {
+  layoutCells();
+  refreshHover();
+}
+
+void CampaignTableView::refreshHover() {
+  // Qt moves "under the mouse" only when the pointer moves; rows scrolled under a still
+  // pointer would keep the hover of the row that was there. Mark the row now under it.
+  const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
+  const bool inView = viewport()->underMouse() && viewport()->rect().contains(at);
+  for (const auto& [row, cell] : visible_) {
+    const bool under = inView && cell->geometry().contains(at);
+    if (cell->testAttribute(Qt::WA_UnderMouse) == under) continue;
+    cell->setAttribute(Qt::WA_UnderMouse, under);
+    cell->update();
+  }
+}
 
 void CampaignTableView::cellHeightChanged(TableViewCell* cell) {
   if (cell->row_ < 0 || cell->row_ >= numberOfRows()) return;

@@ -111,6 +111,7 @@ class CampaignTableView : public QAbstractScrollArea {
   void layoutCells();
   void recycle(TableViewCell* cell);
   void recycleAll();
+  void refreshHover();
   void rebuildOffsets();
   void updateScrollBar();
   int rowAt(int y) const;
