@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QPushButton>
 
+#include "tests/capi/capi_test_support.hpp"
 #include "tests/ui/wall_test_support.hpp"
 #include "ui/screens/orvane_view_controller.hpp"
 
@@ -16,21 +17,6 @@ class QtWallParity : public WallTest {};
 std::vector<std::int64_t> shownBy(const ui::OrvaneViewController& screen) {
   std::vector<std::int64_t> ids;
   for (const Camp& c : screen.selectedAllCampList()) ids.push_back(c.campid);
-  return ids;
-}
-
-std::vector<std::int64_t> shownBy(const orvane_campaign_list* list) {
-  orvane_list_info info{};
-  info.struct_size = sizeof info;
-  orvane_list_get_info(list, &info);
-  std::vector<std::int64_t> ids;
-  for (std::size_t i = 0; i < info.count; ++i) {
-    const orvane_campaign* c = nullptr;
-    std::int64_t id = 0;
-    orvane_list_campaign(list, i, &c);
-    orvane_campaign_int(c, ORVANE_CAMP_CAMPID, &id);
-    ids.push_back(id);
-  }
   return ids;
 }
 
@@ -114,7 +100,7 @@ TEST_F(QtWallParity, EveryTabAndSortModeMatchesTheQtWall) {
       ASSERT_EQ(orvane_list_select(out.list, tab, sort), ORVANE_OK);
       const auto qt = shownBy(*screen);
       EXPECT_FALSE(qt.empty());
-      EXPECT_EQ(shownBy(out.list), qt) << "tab " << tab << " sort " << sort;
+      EXPECT_EQ(capi_test::campids(out.list), qt) << "tab " << tab << " sort " << sort;
     }
   }
   orvane_list_free(out.list);
