@@ -95,6 +95,31 @@ TEST_F(DetailScreenTest, TheBackNameItGaveTheListGoesWithIt) {
   EXPECT_EQ(nav->findChild<QToolButton*>("b_back")->text(), QString::fromStdString(localized("ov_back")));
 }
 
+// A popped screen is deleted only later, from the event loop: the screens pushed before
+// that happens still show their own back names, then and after it.
+TEST_F(DetailScreenTest, ABackNameHoldsWhileThePoppedScreenAwaitsDeletion) {
+  root->navigationItem().backButtonTitle = "";
+  auto* back = nav->findChild<QToolButton*>("b_back");
+  QPointer<DetailViewController> first = open(camp(0), false);
+  nav->popViewController(false);
+  ASSERT_FALSE(first.isNull()) << "the popped screen should still await deletion here";
+  Camp other = camp(0);
+  other.campid = 10002;
+  other.name = "TidyHome Cleaner";
+  QPointer<DetailViewController> second = open(other, false);
+  const QString secondName = QString::fromStdString(other.name);
+  EXPECT_EQ(back->text(), secondName);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_TRUE(first.isNull());
+  EXPECT_EQ(back->text(), secondName);
+  nav->popViewController(false);
+  nav->pushViewController(new ViewController(services()), false);
+  EXPECT_EQ(back->text(), QString::fromStdString(localized("ov_back")));
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(back->text(), QString::fromStdString(localized("ov_back")));
+  EXPECT_EQ(root->navigationItem().backButtonTitle, "");
+}
+
 // A click leaves the reward button and the back control plain; the keyboard's focus is
 // drawn, and stays drawn when it comes back from a pop-up.
 TEST_F(DetailScreenTest, OnlyTheKeyboardsFocusIsDrawn) {

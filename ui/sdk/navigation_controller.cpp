@@ -269,6 +269,7 @@ void NavigationController::popViewController(bool animated) {
   if (impl_->stack.size() < 2) return;
   QPointer<ViewController> from = impl_->stack.back();
   impl_->stack.pop_back();
+  if (from) from->restoreBackControl();
   updateBar();
   transition(from, topViewController(), false, animated, {from});
 }
@@ -279,6 +280,8 @@ void NavigationController::popToRootViewController(bool animated) {
   QPointer<ViewController> from = impl_->stack.back();
   std::vector<QPointer<ViewController>> discarded(impl_->stack.begin() + 1, impl_->stack.end());
   impl_->stack.resize(1);
+  for (auto it = discarded.rbegin(); it != discarded.rend(); ++it)
+    if (*it) (*it)->restoreBackControl();
   updateBar();
   transition(from, topViewController(), false, animated, std::move(discarded));
 }

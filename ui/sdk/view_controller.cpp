@@ -11,11 +11,13 @@ ViewController::ViewController(QWidget* parent) : QWidget(parent) {}
 ViewController::ViewController(Services services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)) {}
 
-ViewController::~ViewController() {
-  if (renamedBelow_) {
-    renamedBelow_->navigationItem_.backButtonTitle = belowBackTitle_;
-    emit renamedBelow_->navigationItemChanged();
-  }
+ViewController::~ViewController() { restoreBackControl(); }
+
+void ViewController::restoreBackControl() {
+  if (!renamedBelow_) return;
+  renamedBelow_->navigationItem_.backButtonTitle = belowBackTitle_;
+  emit renamedBelow_->navigationItemChanged();
+  renamedBelow_ = nullptr;
 }
 
 void ViewController::nameBackControl(const QString& title) {

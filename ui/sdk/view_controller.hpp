@@ -67,6 +67,9 @@ class ViewController : public QWidget {
 
  private:
   friend class NavigationController;
+  // Gives the screen below its own back name again; done when this screen leaves the
+  // stack, since it is deleted only later and a screen pushed meanwhile reads that name.
+  void restoreBackControl();
   Services services_;
   NavigationItem navigationItem_;
   NavigationController* navigationController_ = nullptr;
