@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCursor>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -512,7 +513,8 @@ TEST_F(CampaignListOnXvfb, RealTabsWalkTheRowsAndTheRowUnderThePointerLightsUp) 
   ASSERT_NE(lit, nullptr);
   const QPoint pointer = lit->mapToGlobal(QPoint(lit->width() / 2, lit->height() - 4));
   input.moveTo(pointer);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return lit->underMouse(); }, 5000));
+  // XTEST comes on a connection of its own: wait until the server has moved the pointer.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QCursor::pos() == pointer && lit->underMouse(); }, 5000));
   table->verticalScrollBar()->setValue(table->verticalScrollBar()->value() + 8);
   ASSERT_TRUE(lit->isVisible()) << "the row that moved away must stay on screen for this check";
   ui::TableViewCell* under = nullptr;
